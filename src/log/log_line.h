@@ -1,0 +1,19 @@
+// The bytes of one log line: local time "YYYY-MM-DD HH:MM:SS ", the message
+// as UTF-8, CR LF. Byte-level, no Windows.
+#pragma once
+#include <string>
+#include <string_view>
+
+#include "common/local_time.h"
+
+namespace pintle {
+
+std::string ComposeLogLine(const LocalTime& when, std::wstring_view message);
+
+// File name of the day's log: "YYYY-MM-DD.log".
+std::wstring LogFileName(const LocalTime& day);
+
+// Directory name of the log beside the terminal's executable.
+inline constexpr wchar_t kLogDirectoryName[] = L"助手日志";
+
+}  // namespace pintle

@@ -1,0 +1,80 @@
+#include "log/plugin_log.h"
+
+#include <shlwapi.h>
+
+#include "common/clock.h"
+#include "common/local_time.h"
+#include "common/paths.h"
+#include "common/win.h"
+#include "log/log_line.h"
+
+namespace pintle {
+
+struct PluginLog::Impl {
+    mutable CriticalSection lock;
+    UniqueHandle file;
+    std::wstring path;
+
+    void Open() {
+        file.reset();
+        const LocalTime today = ToLocalTime(NowSeconds());
+        const std::wstring dir = TerminalDirectory() + kLogDirectoryName;
+        CreateDirectoryW(dir.c_str(), nullptr);  // an existing directory is fine
+        path = dir + L"\\" + LogFileName(today);
+        const bool exists = PathFileExistsW(path.c_str()) != 0;
+        HANDLE h = CreateFileW(path.c_str(), exists ? FILE_APPEND_DATA : GENERIC_WRITE,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                               exists ? OPEN_EXISTING : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        file.reset(h == INVALID_HANDLE_VALUE ? nullptr : h);
+    }
+
+    void Append(std::wstring_view message) {
+        if (!file) return;
+        const std::string line = ComposeLogLine(ToLocalTime(NowSeconds()), message);
+        DWORD written = 0;
+        WriteFile(file.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+    }
+};
+
+PluginLog::PluginLog() : impl_(std::make_unique<Impl>()) { impl_->Open(); }
+PluginLog::~PluginLog() = default;
+
+PluginLog& PluginLog::Instance() {
+    // A function-local static is initialised exactly once even under a race,
+    // and destroyed when the library unloads.
+    static PluginLog log;
+    return log;
+}
+
+void PluginLog::Reopen() {
+    ScopedLock hold(impl_->lock);
+    impl_->Open();
+}
+
+void PluginLog::Write(std::wstring_view text) {
+    try {
+        ScopedLock hold(impl_->lock);
+        impl_->Append(text);
+    } catch (...) {
+        // A line that cannot be written is dropped; the caller carries on.
+    }
+}
+
+void PluginLog::WriteFormatted(std::wstring_view format, std::initializer_list<FormatArg> args) {
+    try {
+        Write(FormatText(format, args));
+    } catch (...) {
+    }
+}
+
+std::wstring PluginLog::Path() const {
+    ScopedLock hold(impl_->lock);
+    return impl_->path;
+}
+
+bool PluginLog::IsOpen() const {
+    ScopedLock hold(impl_->lock);
+    return static_cast<bool>(impl_->file);
+}
+
+}  // namespace pintle

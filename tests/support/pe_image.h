@@ -1,0 +1,19 @@
+// Reads a PE file from disk (without loading it): its export names with the
+// function each resolves to, and the DLLs it imports.
+#pragma once
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace pintle::test {
+
+struct PeImage {
+    bool ok = false;
+    std::map<std::string, uint32_t> exports;  // name -> function RVA
+    std::vector<std::string> imports;         // DLL names
+};
+
+PeImage ReadPeImage(const std::wstring& path);
+
+}  // namespace pintle::test

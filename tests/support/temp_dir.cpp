@@ -1,0 +1,48 @@
+#include "support/temp_dir.h"
+
+#include <windows.h>
+
+#include <atomic>
+
+namespace pintle::test {
+namespace {
+std::atomic<int> g_counter{0};
+}
+
+TempDir::TempDir(const std::wstring& hint) {
+    const std::wstring root = std::wstring(PINTLE_BUILD_DIR_WIN) + L"\\testrun";
+    CreateDirectoryW(root.c_str(), nullptr);
+    for (;;) {
+        path_ = root + L"\\" + hint + L"-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                std::to_wstring(GetTickCount()) + L"-" + std::to_wstring(++g_counter);
+        if (CreateDirectoryW(path_.c_str(), nullptr)) break;
+        if (GetLastError() != ERROR_ALREADY_EXISTS) break;
+    }
+}
+
+std::string ReadFileBytes(const std::wstring& path) {
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return {};
+    std::string bytes;
+    char buf[65536];
+    DWORD n = 0;
+    while (ReadFile(h, buf, sizeof buf, &n, nullptr) && n > 0) bytes.append(buf, n);
+    CloseHandle(h);
+    return bytes;
+}
+
+bool WriteFileBytes(const std::wstring& path, const std::string& bytes) {
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    DWORD n = 0;
+    const BOOL ok = WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &n, nullptr);
+    CloseHandle(h);
+    return ok && n == bytes.size();
+}
+
+bool FileExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+std::wstring BuildFile(const std::wstring& name) { return std::wstring(PINTLE_BUILD_DIR_WIN) + L"\\" + name; }
+
+}  // namespace pintle::test

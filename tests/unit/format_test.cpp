@@ -1,0 +1,58 @@
+#include <gtest/gtest.h>
+
+#include "common/format.h"
+#include "common/local_time.h"
+#include "common/text.h"
+#include "log/log_line.h"
+#include "plugin/formula.h"
+
+namespace pintle {
+namespace {
+
+TEST(FormatText, FollowsPrintfForTheConversionsMessagesUse) {
+    EXPECT_EQ(FormatText(L"接收到 公式%d %s %s %.4f元 量*条件=%d股 ", {3, L"买入", L"600000", 10.5, 300}),
+              L"接收到 公式3 买入 600000 10.5000元 量*条件=300股 ");
+    EXPECT_EQ(FormatText(L"%s:Log=%.3f", {L"600000", 2.5f}), L"600000:Log=2.500");
+    EXPECT_EQ(FormatText(L"运算溢出 %d", {INT32_MIN}), L"运算溢出 -2147483648");
+    EXPECT_EQ(FormatText(L"%.2f|%f|100%%", {-1.005, 0.25}), L"-1.00|0.250000|100%");
+}
+
+TEST(FormatText, ToleratesMissingAndMistypedArguments) {
+    EXPECT_EQ(FormatText(L"a%db%sc", {}), L"abc");
+    EXPECT_EQ(FormatText(L"%d %s", {L"x", 7}), L"x 7");
+    EXPECT_EQ(FormatText(L"%x %", {1}), L"%x %");
+}
+
+TEST(LogLine, IsLocalTimeMessageAsUtf8AndCrLf) {
+    LocalTime t;
+    t.year = 2026; t.month = 3; t.day = 5; t.hour = 9; t.minute = 30; t.second = 5;
+    EXPECT_EQ(ComposeLogLine(t, L"abc"), "2026-03-05 09:30:05 abc\r\n");
+    EXPECT_EQ(ComposeLogLine(t, L"买入\n2"), "2026-03-05 09:30:05 \xe4\xb9\xb0\xe5\x85\xa5\n2\r\n");
+    EXPECT_EQ(LogFileName(t), L"2026-03-05.log");
+}
+
+TEST(Utf8, EncodesSurrogatePairsAndReplacesLoneOnes) {
+    EXPECT_EQ(WideToUtf8(L"\xD83D\xDE00"), "\xF0\x9F\x98\x80");
+    EXPECT_EQ(WideToUtf8(std::wstring(1, static_cast<wchar_t>(0xDC00))), "\xEF\xBF\xBD");
+}
+
+TEST(NormaliseCode, RemovesMarketMarksButNotMixedCase) {
+    EXPECT_EQ(NormaliseCode(L"SH600000"), L"600000");
+    EXPECT_EQ(NormaliseCode(L"sz000001"), L"000001");
+    EXPECT_EQ(NormaliseCode(L"600000.SH"), L"600000");
+    EXPECT_EQ(NormaliseCode(L"Sh600000"), L"Sh600000");
+    // Removal runs pass by pass over the whole text: "sSHh" loses its inner SH
+    // only after the "sh" pass has run, so the outer letters stay.
+    EXPECT_EQ(NormaliseCode(L"sSHh1"), L"sh1");
+}
+
+TEST(Fields, ReadAtMostTheFieldAndCopyWithATerminator) {
+    const char full[4] = {'a', 'b', 'c', 'd'};
+    EXPECT_EQ(FieldText(full, 4), "abcd");
+    char field[4];
+    CopyToField(field, sizeof field, "123456");
+    EXPECT_EQ(std::string(field, 4), std::string("123\0", 4));
+}
+
+}  // namespace
+}  // namespace pintle
