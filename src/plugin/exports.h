@@ -15,4 +15,20 @@ int32_t pintle_SETRUNMODE(pintle::FormulaCall* call);
 int32_t pintle_SetSellCondition(pintle::FormulaCall* call);
 int32_t pintle_NoOperation(pintle::FormulaCall* call);
 
+// Orders and automation commands (DZH command sender).
+int32_t pintle_BUY(pintle::FormulaCall* call);
+int32_t pintle_SELL(pintle::FormulaCall* call);
+int32_t pintle_BUY_RZ(pintle::FormulaCall* call);
+int32_t pintle_SELL_RQ(pintle::FormulaCall* call);
+int32_t pintle_SELL_HK(pintle::FormulaCall* call);
+int32_t pintle_BUY_HQ(pintle::FormulaCall* call);
+int32_t pintle_BUYKZZ(pintle::FormulaCall* call);
+int32_t pintle_SELLKZZ(pintle::FormulaCall* call);
+int32_t pintle_CLEARPOSITION(pintle::FormulaCall* call);
+int32_t pintle_START(pintle::FormulaCall* call);
+int32_t pintle_STOP(pintle::FormulaCall* call);
+int32_t pintle_REFRESH(pintle::FormulaCall* call);
+int32_t pintle_SEND_DATA(pintle::FormulaCall* call);
+int32_t pintle_ORDERBUTTON(pintle::FormulaCall* call);
+
 }  // extern "C"

@@ -1,5 +1,6 @@
 #include "startup/lifecycle.h"
 
+#include "assistant/assistant_state.h"
 #include "common/paths.h"
 #include "log/plugin_log.h"
 #include "plugin/boundary_state.h"
@@ -15,13 +16,28 @@ void NoteHost(std::wstring_view exe_name) {
     }
 }
 
+void ConnectAtLoad() {
+    SwitchAssistant(Assistant().number);
+    if (CurrentMainWindow() != nullptr) return;
+    if (FindProcess(L"Kovalt.exe") != 0) {
+        PluginLog::Instance().WriteFormatted(
+            L"无法连接到自动交易，可能是公式里指定的软件编号(%d)和自动交易软件里设置不匹配或者权限不足,"
+            L"请确认编号一致，并且以管理员权限运行大智慧或者通达信",
+            {Assistant().number});
+    } else {
+        PluginLog::Instance().Write(L"无法连接到自动交易，自动交易软件未启动");
+    }
+}
+
 void OnProcessAttach() {
     const std::wstring exe = TerminalExecutableName();
     PluginLog::Instance().WriteFormatted(L"Pintle.dll Version(%sVaro专用) Attach %s", {PINTLE_VERSION_WIDE, exe});
     NoteHost(exe);
+    ConnectAtLoad();
 }
 
 void OnProcessDetach() {
+    CloseAssistant();
     PluginLog::Instance().WriteFormatted(L"~Pintle.dll Version(%s) DeAttach %s",
                                          {PINTLE_VERSION_WIDE, TerminalExecutableName()});
 }

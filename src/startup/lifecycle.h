@@ -9,4 +9,7 @@ void OnProcessAttach();
 void OnProcessDetach();
 // Sets the host flags from the terminal's executable file name (any case).
 void NoteHost(std::wstring_view exe_name);
+// Connects to the current assistant (0 at load) and logs why it cannot be
+// reached when it cannot.
+void ConnectAtLoad();
 }  // namespace pintle

@@ -10,6 +10,7 @@
 
 #include "plugin/export_table.h"
 #include "startup/version.h"
+#include "support/kovalt_process.h"
 #include "support/pe_image.h"
 #include "support/temp_dir.h"
 #include "support/terminal.h"
@@ -106,6 +107,9 @@ TEST(BuiltDll, CarriesTheVersionItLogs) {
 }
 
 TEST(Load, WritesAttachAndDetachLinesAndAppendsOnTheNextRun) {
+    TempDir work(L"attach");
+    KovaltProcess kovalt({.number = 0}, work.path());  // connected: no diagnosis lines
+    ASSERT_TRUE(kovalt.Started());
     Terminal terminal(L"Brisko.exe");
     const RunResult first = terminal.Run({L"call", L"RUNMODE"});
     ASSERT_EQ(first.exit_code, 0u) << first.out;

@@ -37,10 +37,13 @@ const wchar_t kUsage[] =
     L"  call EXPORT [--label TEXT|--label-hex HEX] [--bars N] [--bar-by-bar 0|1] [--index I]\n"
     L"              [--period P] [--times T,..] [--closes C,..] [--arg SPEC]... [--argc N]\n"
     L"              [--no-bars] [--no-result] [--fill V]\n"
+    L"      3 bars unless given; bar i has time 1700000000+60*i and close 10; the result\n"
+    L"      buffer starts filled with --fill (-1), so untouched entries show as -1\n"
     L"      SPEC: VALUE (constant) | @S1,S2,.. (series) | VALUE@S1,S2,.. (both) | null\n"
     L"  register                    call RegisterTdxFunc and print the table\n"
     L"  tdx N [--count C] [--a LIST] [--b LIST] [--c LIST] [--fill V]\n"
     L"      a LIST with fewer entries than C is padded with its last value\n"
+    L"  window                      create the terminal's top-level window (commands carry it)\n"
     L"  sleep MS | echo TEXT | unload | load\n";
 
 void Out(const std::wstring& text) {
@@ -112,6 +115,7 @@ public:
             return true;
         }
         if (cmd == L"load") return Load();
+        if (cmd == L"window") return MakeWindow();
         Out(L"error unknown command " + cmd + L"\n");
         return false;
     }
@@ -211,7 +215,10 @@ private:
                 return false;
             }
         }
-        if (bars < 0) bars = static_cast<int>(std::max<std::size_t>({closes.size(), times.size(), 1}));
+        if (bars < 0) {
+            const std::size_t given = std::max(closes.size(), times.size());
+            bars = given > 0 ? static_cast<int>(given) : 3;
+        }
         if (index == INT32_MIN) index = bars - 1;
         if (argc < 0) argc = static_cast<int>(args.size());
         if (!Load()) return true;
@@ -353,6 +360,18 @@ private:
         return true;
     }
 
+    // A terminal has a top-level window, which commands carry as wParam.
+    bool MakeWindow() {
+        if (!window_) {
+            window_ = CreateWindowExW(0, L"STATIC", L"pintle-call", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
+                                      GetModuleHandleW(nullptr), nullptr);
+        }
+        wchar_t buf[64];
+        std::swprintf(buf, 64, L"window 0x%llx\n", static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(window_)));
+        Out(buf);
+        return window_ != nullptr;
+    }
+
     static std::string Narrow(const std::wstring& s) { return std::string(s.begin(), s.end()); }
     static bool Usage() {
         Out(kUsage);
@@ -362,6 +381,7 @@ private:
     std::wstring dll_path_;
     HMODULE module_ = nullptr;
     const uint8_t* tdx_table_ = nullptr;
+    HWND window_ = nullptr;
 };
 
 std::vector<std::wstring> ReadLines(const std::wstring& file) {

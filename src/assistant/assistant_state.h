@@ -1,0 +1,42 @@
+// What the assistant link keeps for the life of the loaded library: the
+// current link and number, the connection-message throttle, the assistant
+// directory, the terminal window cache and the notice throttle. Touched only
+// with the call lock held.
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "assistant/link.h"
+
+namespace pintle {
+
+struct AssistantState {
+    std::unique_ptr<AssistantLink> link;  // null before the first switch and after unload
+    int32_t number = 0;
+    int64_t connection_message_times[10] = {};
+    std::wstring directory;               // of the assistant's executable, with a trailing backslash
+    HWND terminal_window = nullptr;
+    int64_t last_notice_time = 0;
+    bool query_api_used = false;          // an outside program asked for positions or orders
+};
+
+AssistantState& Assistant();
+
+// Replaces the current link by a new one for number n (even when n is the
+// current number, and even when it cannot connect).
+void SwitchAssistant(int32_t n);
+// Switches only when n is not the current number (or no link exists yet).
+void SelectAssistant(int32_t n);
+// The current link's main window, or null without a link or a window.
+HWND CurrentMainWindow();
+// Recomputes the assistant directory when it no longer names an existing path.
+void RefreshAssistantDirectory();
+// Closes and destroys the current link (unload).
+void CloseAssistant();
+// Back to the state at load (tests).
+void ResetAssistantState();
+
+}  // namespace pintle

@@ -1,0 +1,53 @@
+#include "assistant/assistant_state.h"
+
+#include <shlwapi.h>
+
+namespace pintle {
+
+namespace {
+AssistantState g_assistant;
+}
+
+AssistantState& Assistant() { return g_assistant; }
+
+void SwitchAssistant(int32_t n) {
+    AssistantState& s = Assistant();
+    if (s.link) {
+        s.link->Close();
+        s.link.reset();
+    }
+    s.link = std::make_unique<AssistantLink>();
+    s.link->Connect(n);
+    s.number = n;
+    if (s.link->MainWindow() != nullptr) RefreshAssistantDirectory();
+}
+
+void SelectAssistant(int32_t n) {
+    if (n != Assistant().number || !Assistant().link) SwitchAssistant(n);
+}
+
+HWND CurrentMainWindow() {
+    AssistantLink* link = Assistant().link.get();
+    return link ? link->MainWindow() : nullptr;
+}
+
+void RefreshAssistantDirectory() {
+    AssistantState& s = Assistant();
+    if (!s.directory.empty() && PathFileExistsW(s.directory.c_str())) return;
+    if (HWND w = CurrentMainWindow()) s.directory = AssistantExecutableDirectory(w);
+}
+
+void CloseAssistant() {
+    AssistantState& s = Assistant();
+    if (s.link) {
+        s.link->Close();
+        s.link.reset();
+    }
+}
+
+void ResetAssistantState() {
+    CloseAssistant();
+    Assistant() = AssistantState{};
+}
+
+}  // namespace pintle
