@@ -13,6 +13,16 @@
 
 namespace pintle {
 
+// A price that TDX function 15 gives the next order of one code, per side;
+// a stamp of 0 means none.
+struct PriceOverride {
+    int32_t key = 0;
+    float buy_price = 0;
+    uint32_t buy_stamp = 0;
+    float sell_price = 0;
+    uint32_t sell_stamp = 0;
+};
+
 struct AssistantState {
     std::unique_ptr<AssistantLink> link;  // null before the first switch and after unload
     int32_t number = 0;
@@ -21,6 +31,9 @@ struct AssistantState {
     HWND terminal_window = nullptr;
     int64_t last_notice_time = 0;
     bool query_api_used = false;          // an outside program asked for positions or orders
+    PriceOverride price_override;
+    bool tdx_order_ran = false;           // a TDX order ran since the last 999997 marker
+    bool quote_push = false;              // quotes are being pushed to the assistant
 };
 
 AssistantState& Assistant();

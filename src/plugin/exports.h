@@ -31,4 +31,11 @@ int32_t pintle_REFRESH(pintle::FormulaCall* call);
 int32_t pintle_SEND_DATA(pintle::FormulaCall* call);
 int32_t pintle_ORDERBUTTON(pintle::FormulaCall* call);
 
+// Quotes.
+int32_t pintle_SENDQUOTE(pintle::FormulaCall* call);
+int32_t pintle_SendQuote(pintle::FormulaCall* call);
+
+// The TDX terminal's one entry: hands over the table of numbered functions.
+int32_t pintle_RegisterTdxFunc(void** table);
+
 }  // extern "C"

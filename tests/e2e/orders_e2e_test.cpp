@@ -253,7 +253,9 @@ TEST(Orders, ExtraReceiversGetTheSameRecordAndTheTerminalWindow) {
         ExpectSameBytes(got[0], main[0]);
     }
     for (const auto& m : kovalt.Messages()) {
-        if (m.Get("kind") == "1") EXPECT_EQ(m.Get("wparam"), window);
+        if (m.Get("kind") == "1") {
+            EXPECT_EQ(m.Get("wparam"), window);
+        }
     }
 }
 

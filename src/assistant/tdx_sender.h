@@ -1,0 +1,25 @@
+// TDX commands: the TDX command sender with its short-lived price override,
+// and the TDX data command. Called with the call lock held.
+#pragma once
+#include <cstdint>
+#include <string>
+
+namespace pintle {
+
+// Gives 1 when the command reached delivery (with or without an assistant
+// window), 0 when it was dropped. kind -1 means an order (kind 1).
+int32_t SendTdxCommand(float code_number, const std::string& code_text, int32_t sub_kind, int32_t formula,
+                       float quantity, int32_t kind, bool unit_1000);
+
+// TDX function 15: the next order of that code on that side within 200 ms
+// carries this price.
+void SetPriceOverride(int32_t key, bool sell_side, float price);
+void ClearPriceOverride(bool sell_side);
+void SetOverrideKey(int32_t key);
+
+// TDX function 23: data command (kind 99).
+void SendTdxData(float code_number, float in_b, float in_c);
+
+constexpr uint32_t kPriceOverrideMs = 200;
+
+}  // namespace pintle
