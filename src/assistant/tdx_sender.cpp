@@ -20,8 +20,6 @@ bool HasWindow() { return CurrentMainWindow() != nullptr; }
 
 }  // namespace
 
-void SetOverrideKey(int32_t key) { Assistant().price_override.key = key; }
-
 void SetPriceOverride(int32_t key, bool sell_side, float price) {
     PriceOverride& o = Assistant().price_override;
     o.key = key;
@@ -110,7 +108,6 @@ int32_t SendTdxCommand(float code_number, const std::string& code_text, int32_t 
 }
 
 void SendTdxData(float code_number, float in_b, float in_c) {
-    SetOverrideKey(TruncateToInt(code_number));
     ClearPriceOverride(false);
     CommandRecord rec{};
     rec.id = kCommandRecordId;

@@ -15,7 +15,6 @@ int32_t SendTdxCommand(float code_number, const std::string& code_text, int32_t 
 // carries this price.
 void SetPriceOverride(int32_t key, bool sell_side, float price);
 void ClearPriceOverride(bool sell_side);
-void SetOverrideKey(int32_t key);
 
 // TDX function 23: data command (kind 99).
 void SendTdxData(float code_number, float in_b, float in_c);

@@ -38,7 +38,8 @@ void Order(int32_t count, float* out, float* a, float* b, float* c, int32_t sub_
         const TdxInputs in = LastInputs(count, a, b, c);
         CallLockHold hold;
         if (marks_order) Assistant().tdx_order_ran = true;
-        SetOverrideKey(TruncateToInt(in.a));
+        // The override key stays the code function 15 named: an order of
+        // another code must never take that code's price.
         const int32_t sent =
             SendTdxCommand(in.a, TdxCodeText(in.a), sub_kind, TruncateToInt(in.b), in.c, -1, unit_1000);
         FillOutput(count, out, static_cast<float>(sent));

@@ -1,0 +1,316 @@
+// Starting, stopping and reading the stand-in assistant for end-to-end tests.
+#include "support/kovalt_process.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+
+namespace pintle::test {
+namespace {
+
+constexpr wchar_t kAssistantsLockName[] = L"PintleTest-Assistants";
+constexpr DWORD kLockWaitMs = 250000;
+constexpr DWORD kReadyWaitMs = 20000;
+constexpr DWORD kExitWaitMs = 10000;
+
+std::string Narrow(const std::wstring& text) {
+    if (text.empty()) return {};
+    const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
+                                      nullptr);
+    std::string out(static_cast<std::size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
+    return out;
+}
+
+// One argument quoted the way CommandLineToArgvW and the C run-time split it.
+std::wstring Quote(const std::wstring& arg) {
+    if (!arg.empty() && arg.find_first_of(L" \t\"") == std::wstring::npos) return arg;
+    std::wstring out = L"\"";
+    std::size_t backslashes = 0;
+    for (const wchar_t c : arg) {
+        if (c == L'\\') {
+            ++backslashes;
+            continue;
+        }
+        if (c == L'"') {
+            out.append(backslashes * 2 + 1, L'\\');
+        } else {
+            out.append(backslashes, L'\\');
+        }
+        backslashes = 0;
+        out += c;
+    }
+    out.append(backslashes * 2, L'\\');
+    out += L'"';
+    return out;
+}
+
+// Whole file, shared with a writer that still has it open.
+std::string ReadShared(const std::wstring& path) {
+    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return {};
+    std::string bytes;
+    char buffer[65536];
+    DWORD got = 0;
+    while (ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) && got > 0) bytes.append(buffer, got);
+    return bytes;
+}
+
+std::optional<std::vector<uint8_t>> DecodeHex(const std::string& hex) {
+    auto digit = [](char c) -> int {
+        if (c >= '0' && c <= '9') return c - '0';
+        if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+        return -1;
+    };
+    if (hex.size() % 2 != 0) return std::nullopt;
+    std::vector<uint8_t> bytes;
+    bytes.reserve(hex.size() / 2);
+    for (std::size_t i = 0; i < hex.size(); i += 2) {
+        const int hi = digit(hex[i]), lo = digit(hex[i + 1]);
+        if (hi < 0 || lo < 0) return std::nullopt;
+        bytes.push_back(static_cast<uint8_t>(hi * 16 + lo));
+    }
+    return bytes;
+}
+
+std::wstring UniqueEventName(const wchar_t* what) {
+    static std::atomic<int> counter{0};
+    return L"PintleTest-Kovalt-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++counter) +
+           L"-" + what;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- journal
+
+std::string JournalEntry::Get(const std::string& key) const {
+    const auto it = fields.find(key);
+    return it == fields.end() ? std::string() : it->second;
+}
+
+std::optional<CommandRecord> JournalEntry::Record() const {
+    if (!bytes || bytes->size() != sizeof(CommandRecord)) return std::nullopt;
+    CommandRecord record;
+    std::memcpy(&record, bytes->data(), sizeof record);
+    return record;
+}
+
+std::vector<QuoteEntry> JournalEntry::Quotes() const {
+    std::vector<QuoteEntry> quotes;
+    if (!bytes || bytes->empty() || bytes->size() % sizeof(QuoteEntry) != 0) return quotes;
+    quotes.resize(bytes->size() / sizeof(QuoteEntry));
+    std::memcpy(quotes.data(), bytes->data(), bytes->size());
+    return quotes;
+}
+
+JournalEntry ParseJournalLine(const std::string& line) {
+    JournalEntry entry;
+    entry.line = line;
+    std::size_t start = 0;
+    while (start < line.size()) {
+        std::size_t end = line.find(' ', start);
+        if (end == std::string::npos) end = line.size();
+        const std::string token = line.substr(start, end - start);
+        const std::size_t eq = token.find('=');
+        if (eq != std::string::npos) entry.fields[token.substr(0, eq)] = token.substr(eq + 1);
+        start = end + 1;
+    }
+    if (entry.Has("bytes")) entry.bytes = DecodeHex(entry.Get("bytes"));
+    return entry;
+}
+
+std::wstring KovaltMappingName(int number) {
+    std::wstring name = kMappingBaseName;
+    if (number != 0) name += std::to_wstring(number);
+    return name;
+}
+
+// ---------------------------------------------------------------- lock
+
+AssistantsLock::AssistantsLock() : mutex_(CreateMutexW(nullptr, FALSE, kAssistantsLockName)) {
+    if (!mutex_) {
+        ADD_FAILURE() << "cannot create the assistants lock, error " << GetLastError();
+        return;
+    }
+    // An abandoned lock (a test program that died holding it) is ours now.
+    const DWORD waited = WaitForSingleObject(mutex_.get(), kLockWaitMs);
+    held_ = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
+    if (!held_) ADD_FAILURE() << "another test kept the assistants lock for " << kLockWaitMs / 1000 << " s";
+}
+
+AssistantsLock::~AssistantsLock() {
+    if (held_) ReleaseMutex(mutex_.get());
+}
+
+// ---------------------------------------------------------------- block
+
+SharedBlockView SharedBlockView::Open(int number, bool writable) {
+    SharedBlockView view;
+    const DWORD access = writable ? FILE_MAP_READ | FILE_MAP_WRITE : FILE_MAP_READ;
+    const std::wstring name = KovaltMappingName(number);
+    view.mapping_.reset(OpenFileMappingW(access, FALSE, name.c_str()));
+    if (!view.mapping_) {
+        view.error_ = GetLastError();
+        return view;
+    }
+    view.view_.reset(MapViewOfFile(view.mapping_.get(), access, 0, 0, kSharedStateBlockSize));
+    if (!view.view_) {
+        view.error_ = GetLastError();
+        view.mapping_.reset();
+        return view;
+    }
+    view.mutex_.reset(CreateMutexW(nullptr, FALSE, kBlockMutexName));
+    return view;
+}
+
+std::unique_ptr<SharedStateBlock> SharedBlockView::Snapshot() const {
+    if (!view_) return nullptr;
+    auto copy = std::make_unique<SharedStateBlock>();
+    Locked([&](const SharedStateBlock& block) { std::memcpy(copy.get(), &block, sizeof block); });
+    return copy;
+}
+
+// ---------------------------------------------------------------- process
+
+KovaltProcess::KovaltProcess(const KovaltOptions& options, const std::wstring& work_dir)
+    : options_(options),
+      journal_path_(work_dir + L"\\kovalt-journal.txt"),
+      output_path_(work_dir + L"\\kovalt-output.txt") {
+    const std::wstring ready_name = UniqueEventName(L"ready");
+    const std::wstring quit_name = UniqueEventName(L"quit");
+    UniqueHandle ready(CreateEventW(nullptr, TRUE, FALSE, ready_name.c_str()));
+    quit_event_.reset(CreateEventW(nullptr, TRUE, FALSE, quit_name.c_str()));
+    if (!ready || !quit_event_) {
+        ADD_FAILURE() << "cannot create the Kovalt events, error " << GetLastError();
+        return;
+    }
+
+    const std::wstring exe = std::wstring(PINTLE_BUILD_DIR_WIN) + L"\\Kovalt.exe";
+    std::wstring command = Quote(exe);
+    auto add = [&](const wchar_t* name, const std::wstring& value) { command += L" " + std::wstring(name) + L" " + Quote(value); };
+    add(L"--number", std::to_wstring(options.number));
+    add(L"--version", std::to_wstring(options.version));
+    add(L"--extra-receivers", std::to_wstring(options.extra_receivers));
+    if (!options.refresh_receivers.empty()) {
+        std::wstring list;
+        for (const int n : options.refresh_receivers) list += (list.empty() ? L"" : L",") + std::to_wstring(n);
+        add(L"--refresh-receivers", list);
+    }
+    if (options.fail_main) command += L" --fail-main";
+    if (options.hang_main_ms > 0) add(L"--hang-main-ms", std::to_wstring(options.hang_main_ms));
+    add(L"--journal", journal_path_);
+    add(L"--ready-event", ready_name);
+    add(L"--quit-event", quit_name);
+
+    // Its console output goes to a file: readable after a failed start, and
+    // no pipe of ctest's is left open in a child that outlives a test.
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    UniqueHandle output(CreateFileW(output_path_.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!output) {
+        ADD_FAILURE() << "cannot create " << Narrow(output_path_) << ", error " << GetLastError();
+        return;
+    }
+
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = output.get();
+    startup.hStdError = output.get();
+    PROCESS_INFORMATION info = {};
+    if (!CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
+                        work_dir.c_str(), &startup, &info)) {
+        ADD_FAILURE() << "cannot start " << Narrow(exe) << ", error " << GetLastError();
+        return;
+    }
+    CloseHandle(info.hThread);
+    process_.reset(info.hProcess);
+    process_id_ = info.dwProcessId;
+
+    HANDLE waits[] = {ready.get(), process_.get()};
+    const DWORD woke = WaitForMultipleObjects(2, waits, FALSE, kReadyWaitMs);
+    if (woke == WAIT_OBJECT_0) {
+        started_ = true;
+        main_window_ = MainWindow();
+        return;
+    }
+    if (woke == WAIT_OBJECT_0 + 1) {
+        ADD_FAILURE() << "Kovalt.exe exited with code " << ExitCode() << " before it was ready:\n" << Output();
+    } else {
+        ADD_FAILURE() << "Kovalt.exe was not ready within " << kReadyWaitMs / 1000 << " s:\n" << Output();
+    }
+}
+
+KovaltProcess::~KovaltProcess() { Stop(); }
+
+void KovaltProcess::Stop() {
+    if (!process_) return;
+    if (ExitCode() == STILL_ACTIVE) {
+        SetEvent(quit_event_.get());
+        if (WaitForSingleObject(process_.get(), kExitWaitMs) != WAIT_OBJECT_0) {
+            ADD_FAILURE() << "Kovalt.exe did not exit within " << kExitWaitMs / 1000 << " s of the quit event";
+            TerminateProcess(process_.get(), 99);
+            WaitForSingleObject(process_.get(), kExitWaitMs);
+        }
+    }
+}
+
+bool KovaltProcess::WaitForExit(DWORD timeout_ms) {
+    return process_ && WaitForSingleObject(process_.get(), timeout_ms) == WAIT_OBJECT_0;
+}
+
+DWORD KovaltProcess::ExitCode() const {
+    DWORD code = STILL_ACTIVE;
+    if (process_) GetExitCodeProcess(process_.get(), &code);
+    return code;
+}
+
+std::string KovaltProcess::Output() const { return ReadShared(output_path_); }
+
+std::vector<std::string> KovaltProcess::JournalLines() const {
+    const std::string bytes = ReadShared(journal_path_);
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    // A last line without its '\n' is still being written: left out.
+    for (std::size_t end; (end = bytes.find('\n', start)) != std::string::npos; start = end + 1)
+        lines.push_back(bytes.substr(start, end - start));
+    return lines;
+}
+
+std::vector<JournalEntry> KovaltProcess::Messages() const {
+    std::vector<JournalEntry> entries;
+    for (const std::string& line : JournalLines()) entries.push_back(ParseJournalLine(line));
+    return entries;
+}
+
+bool KovaltProcess::WaitForJournalLines(std::size_t count, DWORD timeout_ms) const {
+    const ULONGLONG deadline = GetTickCount64() + timeout_ms;
+    for (;;) {
+        if (JournalLines().size() >= count) return true;
+        if (GetTickCount64() >= deadline) return false;
+        // Waiting on the process: a stand-in that died ends the wait early.
+        if (process_ && WaitForSingleObject(process_.get(), 20) == WAIT_OBJECT_0)
+            return JournalLines().size() >= count;
+    }
+}
+
+HWND KovaltProcess::MainWindow() const {
+    const SharedBlockView view = SharedBlockView::Open(options_.number);
+    uint32_t handle = 0;
+    view.Locked([&](const SharedStateBlock& block) { handle = block.main_window; });
+    return reinterpret_cast<HWND>(static_cast<uintptr_t>(handle));
+}
+
+LRESULT KovaltProcess::SendControl(UINT message, LPARAM lparam) {
+    DWORD_PTR result = 0;
+    // A guard only: the stand-in answers controls at once.
+    if (!SendMessageTimeoutW(main_window_, message, 0, lparam, SMTO_NORMAL, 20000, &result)) {
+        ADD_FAILURE() << "control message " << message << " was not answered, error " << GetLastError();
+        return 0;
+    }
+    return static_cast<LRESULT>(result);
+}
+
+}  // namespace pintle::test
