@@ -35,11 +35,11 @@ const wchar_t kUsage[] =
     L"       pintle-call [--dll PATH] --script FILE   (one command per line, '-' for stdin)\n"
     L"commands:\n"
     L"  call EXPORT [--label TEXT|--label-hex HEX] [--bars N] [--bar-by-bar 0|1] [--index I]\n"
-    L"              [--period P] [--times T,..] [--closes C,..] [--arg SPEC]... [--argc N]\n"
+    L"              [--period P] [--times T,..] [--closes C,..] [--arg ARG]... [--argc N]\n"
     L"              [--no-bars] [--no-result] [--fill V]\n"
     L"      3 bars unless given; bar i has time 1700000000+60*i and close 10; the result\n"
     L"      buffer starts filled with --fill (-1), so untouched entries show as -1\n"
-    L"      SPEC: VALUE (constant) | @S1,S2,.. (series) | VALUE@S1,S2,.. (both) | null\n"
+    L"      ARG: VALUE (constant) | @S1,S2,.. (series) | VALUE@S1,S2,.. (both) | null\n"
     L"  register                    call RegisterTdxFunc and print the table\n"
     L"  tdx N [--count C] [--a LIST] [--b LIST] [--c LIST] [--fill V]\n"
     L"      a LIST with fewer entries than C is padded with its last value\n"
@@ -121,25 +121,25 @@ public:
     }
 
 private:
-    struct ArgSpec {
+    struct ArgValue {
         bool null = false;
         double value = 0;
         bool has_series = false;
         std::vector<double> series;
     };
 
-    static bool ParseArg(const std::wstring& text, ArgSpec& spec) {
+    static bool ParseArg(const std::wstring& text, ArgValue& arg) {
         if (text == L"null") {
-            spec.null = true;
+            arg.null = true;
             return true;
         }
         const auto at = text.find(L'@');
         const std::wstring constant = text.substr(0, at);
-        if (!constant.empty() && !ParseNumber(constant, spec.value)) return false;
+        if (!constant.empty() && !ParseNumber(constant, arg.value)) return false;
         if (at != std::wstring::npos) {
             bool ok = false;
-            spec.series = ParseList(text.substr(at + 1), ok);
-            spec.has_series = true;
+            arg.series = ParseList(text.substr(at + 1), ok);
+            arg.has_series = true;
             return ok;
         }
         return !constant.empty();
@@ -169,7 +169,7 @@ private:
         bool no_bars = false, no_result = false;
         double fill = -1;
         std::vector<double> times, closes;
-        std::vector<ArgSpec> args;
+        std::vector<ArgValue> args;
         for (std::size_t i = 2; i < w.size(); ++i) {
             const std::wstring& o = w[i];
             const bool has_value = i + 1 < w.size();
@@ -204,9 +204,9 @@ private:
             } else if (o == L"--closes") {
                 closes = ParseList(v, ok);
             } else if (o == L"--arg") {
-                ArgSpec spec;
-                ok = ParseArg(v, spec) && args.size() < 4;
-                args.push_back(spec);
+                ArgValue arg;
+                ok = ParseArg(v, arg) && args.size() < 4;
+                args.push_back(arg);
             } else {
                 ok = false;
             }

@@ -1,0 +1,61 @@
+#!/usr/bin/env bash
+# A short formula session against two stand-in assistants, run by
+# `./pintle demo` (which builds everything and sets up Wine first).
+set -euo pipefail
+BUILD=$1
+DEMO=$BUILD/demo
+rm -rf "$DEMO"
+mkdir -p "$DEMO/terminal" "$DEMO/assistant0" "$DEMO/assistant1"
+cp "$BUILD/Pintle.dll" "$BUILD/pintle-call.exe" "$DEMO/terminal/"
+
+pids=()
+cleanup() { for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; }
+trap 'cleanup; wineserver -k >/dev/null 2>&1 || true' EXIT
+
+start_assistant() {  # number, extra options...
+    local n=$1; shift
+    local dir=$DEMO/assistant$n
+    (cd "$dir" && exec wine "$BUILD/Kovalt.exe" --number "$n" --journal "$(winepath -w "$dir")\\journal.txt" "$@" \
+        >"$dir/output.txt" 2>&1) &
+    pids+=($!)
+    for _ in $(seq 100); do grep -q ready "$dir/output.txt" 2>/dev/null && return 0; sleep 0.1; done
+    echo "assistant $n did not start" >&2
+    cat "$dir/output.txt" >&2
+    exit 1
+}
+
+start_assistant 0 --extra-receivers 1
+start_assistant 1
+
+cat >"$DEMO/terminal/session.txt" <<'SCRIPT'
+# A DZH formula: buy 300 shares at 10.50 with formula 3 on assistant 0, on the last bar.
+echo == BUY on the last bar (assistant 0)
+call BUY --label SH600000 --arg 10.5 --arg 300 --arg 3 --arg 0
+echo == the same formula on a bar before the last: nothing is sent
+call BUY --label SH600000 --bar-by-bar 1 --index 1 --arg 10.5 --arg 300 --arg 3 --arg 0
+echo == CLEARPOSITION with formula 5 (assistant 0)
+call CLEARPOSITION --label SH600000 --arg 5 --arg 0
+echo == SELL to assistant 1, account index 1 (selector 21)
+call SELL --label SZ000001 --arg 8.8 --arg 200 --arg 4 --arg 21
+echo == quotes: one field, then a push that sends the batch
+call SendQuote --label SH600000 --arg 10.6 --arg 0 --arg 0
+call SendQuote --label SH600000 --arg 0 --arg 4 --arg 0
+echo == the TDX terminal: register, choose assistant 0, price override, buy, marker
+register
+tdx 7 --a 0 --b 1
+tdx 15 --a 600000 --b 0 --c 10.55
+tdx 1 --a 600000 --b 3 --c 100
+tdx 39 --a 1600000 --b 1261207 --c 10.6
+SCRIPT
+
+echo "=== pintle-call --script session.txt"
+(cd "$DEMO/terminal" && wine pintle-call.exe --script session.txt) | tr -d '\r' | grep -v -E '^(entry|bytes) '
+sleep 0.5
+for n in 0 1; do
+    echo
+    echo "=== what assistant $n received (journal, without the raw bytes)"
+    sed 's/ bytes=.*//' "$DEMO/assistant$n/journal.txt"
+done
+echo
+echo "=== the day's log: $DEMO/terminal/助手日志/"
+cat "$DEMO"/terminal/助手日志/*.log | tr -d '\r'
