@@ -154,14 +154,29 @@ TEST(Load, NoOperationNamesReturnZero) {
 }
 
 TEST(Load, RecordsFromABadTerminalDoNotCrashTheHost) {
+    TempDir work(L"bad-input");
+    KovaltProcess kovalt({.number = 0}, work.path());
+    ASSERT_TRUE(kovalt.Started());
     Terminal terminal;
-    const RunResult run = terminal.RunScript(
-        "call SETRUNMODE --label-hex 4141414141414141414141414141414141414141 --bar-by-bar 1\n"
-        "call SETRUNMODE --no-result --no-bars --bars 5\n"
-        "call SETRUNMODE --bars -3 --bar-by-bar 1 --index -4\n"
-        "call SETRUNMODE --bars 2 --index 99 --arg @1,2\n");
+    std::string script;
+    for (const char* name : {"SETRUNMODE", "BUY", "CLEARPOSITION", "SENDQUOTE", "SendQuote"}) {
+        for (const char* bad : {"--label-hex 4141414141414141414141414141414141414141 --bar-by-bar 1",
+                                "--no-result --no-bars --bars 5", "--bars -3 --bar-by-bar 1 --index -4",
+                                "--bars 2 --index 99 --arg @1,2 --arg @300,300 --arg 3 --arg 0",
+                                "--argc 4 --arg null --arg null --arg null --arg null"}) {
+            script += std::string("call ") + name + " " + bad + "\n";
+        }
+    }
+    const RunResult run = terminal.RunScript(script);
     EXPECT_EQ(run.exit_code, 0u) << run.out;
-    EXPECT_EQ(run.calls.size(), 4u);
+    EXPECT_EQ(run.calls.size(), 25u);
+    // The index outside the bars reads the constants (0): BUY sends nothing
+    // for quantity 0 instead of reading past the series.
+    for (const auto& m : kovalt.Messages()) {
+        if (m.Get("kind") == "1") {
+            EXPECT_NE(m.Record()->quantity, 300) << m.line;
+        }
+    }
 }
 
 }  // namespace

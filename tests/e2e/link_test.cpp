@@ -2,7 +2,10 @@
 // against real stand-in assistant processes, with the clock moved by hand.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "assistant/assistant_state.h"
+#include "assistant/dzh_sender.h"
 #include "assistant/notice.h"
 #include "common/clock.h"
 #include "common/paths.h"
@@ -142,6 +145,28 @@ TEST_F(LinkTest, AWindowGoneWhileTheMappingStaysLeavesNoViewBehind) {
     f.Arg(10).Arg(100).Arg(3).Arg(4);
     EXPECT_EQ(pintle_BUY(f.get()), 0);
     EXPECT_EQ(Count(kovalt, "kind", "1"), 0);
+}
+
+TEST_F(LinkTest, TheValueCommandForwardsAStoredValueWithoutTheVersionGate) {
+    KovaltProcess kovalt({.number = 6, .version = 1}, dir_.path());
+    ASSERT_TRUE(kovalt.Started());
+    SwitchAssistant(6);
+    EXPECT_EQ(SendValueCommand("600000", 12, 3, 2.5f), 1);
+    EXPECT_EQ(SendValueCommand(std::string(200, '9'), 80, 0, 1.0f), 1);  // cut at its field
+    std::vector<CommandRecord> got;
+    for (const auto& m : kovalt.Messages()) {
+        if (m.Get("kind") == "3") got.push_back(*m.Record());
+    }
+    ASSERT_EQ(got.size(), 2u);
+    CommandRecord want{};
+    want.id = 1001;
+    want.sub_kind = 12;
+    std::strcpy(want.code, "600000");
+    want.price = 2.5f;
+    want.formula = 3;
+    want.assistant = 6;
+    EXPECT_EQ(std::memcmp(&got[0], &want, sizeof want), 0);
+    EXPECT_EQ(std::string(got[1].code), std::string(127, '9'));
 }
 
 }  // namespace
