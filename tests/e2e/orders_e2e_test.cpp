@@ -25,17 +25,6 @@ std::vector<CommandRecord> Received(const KovaltProcess& k, int kind, const std:
     return out;
 }
 
-bool Contains(const std::vector<std::string>& lines, const std::string& line) {
-    return std::find(lines.begin(), lines.end(), line) != lines.end();
-}
-
-std::string Utf8(const wchar_t* text) {
-    const int n = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(n > 0 ? n - 1 : 0), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text, -1, out.data(), n, nullptr, nullptr);
-    return out;
-}
-
 CommandRecord Expected(int32_t sub_kind, const char* code) {
     CommandRecord r{};
     r.id = 1001;
@@ -76,27 +65,27 @@ TEST(Orders, BuyOnTheLastBarSendsTheWholeRecordAndMarksTheBar) {
     want.last_bar_time = 1767225720;
     want.raw_arg4 = 12;
     ExpectSameBytes(orders[0], want);
-    EXPECT_TRUE(Contains(terminal.LogMessages(), Utf8(L"接收到 公式3 买入 600000 10.5000元 量*条件=1")));
+    EXPECT_TRUE(Contains(terminal.LogMessages(), "接收到 公式3 买入 600000 10.5000元 量*条件=1"));
 }
 
 struct Export {
-    const wchar_t* name;
+    const char* name;
     int kind, sub_kind;
     float unit;  // quantity unit in an ordinary terminal
 };
 
 TEST(Orders, EveryOrderAndCommandNameSendsItsKindAndSubKind) {
     const Export exports[] = {
-        {L"BUY", 1, 0, 0}, {L"_BUY", 1, 0, 0}, {L"SELL", 1, 1, 0}, {L"_SELL", 1, 1, 0},
-        {L"BUY_RZ", 1, 2, 0}, {L"_BUY_RZ", 1, 2, 0}, {L"SELL_RQ", 1, 3, 0}, {L"_SELL_RQ", 1, 3, 0},
-        {L"SELL_HK", 1, 4, 0}, {L"_SELL_HK", 1, 4, 0}, {L"BUY_HQ", 1, 5, 0}, {L"_BUY_HQ", 1, 5, 0},
-        {L"BUYKZZ", 1, 0, 1000}, {L"BuyKzz", 1, 0, 1000}, {L"_BuyKzz", 1, 0, 1000},
-        {L"SELLKZZ", 1, 1, 1000}, {L"SellKzz", 1, 1, 1000}, {L"_SellKzz", 1, 1, 1000},
-        {L"CLEARPOSITION", 6, 0, 0}, {L"ClearPosition", 6, 0, 0}, {L"_ClearPosition", 6, 0, 0},
-        {L"START", 6, 1, 0}, {L"Start", 6, 1, 0}, {L"_Start", 6, 1, 0},
-        {L"STOP", 6, 2, 0}, {L"Stop", 6, 2, 0}, {L"_Stop", 6, 2, 0},
-        {L"REFRESH", 8, 1, 0}, {L"Refresh", 8, 1, 0}, {L"_Refresh", 8, 1, 0},
-        {L"SEND_DATA", 99, 0, 0}, {L"ORDERBUTTON", 99, 99, 0}, {L"OrderButton", 99, 99, 0},
+        {"BUY", 1, 0, 0}, {"_BUY", 1, 0, 0}, {"SELL", 1, 1, 0}, {"_SELL", 1, 1, 0},
+        {"BUY_RZ", 1, 2, 0}, {"_BUY_RZ", 1, 2, 0}, {"SELL_RQ", 1, 3, 0}, {"_SELL_RQ", 1, 3, 0},
+        {"SELL_HK", 1, 4, 0}, {"_SELL_HK", 1, 4, 0}, {"BUY_HQ", 1, 5, 0}, {"_BUY_HQ", 1, 5, 0},
+        {"BUYKZZ", 1, 0, 1000}, {"BuyKzz", 1, 0, 1000}, {"_BuyKzz", 1, 0, 1000},
+        {"SELLKZZ", 1, 1, 1000}, {"SellKzz", 1, 1, 1000}, {"_SellKzz", 1, 1, 1000},
+        {"CLEARPOSITION", 6, 0, 0}, {"ClearPosition", 6, 0, 0}, {"_ClearPosition", 6, 0, 0},
+        {"START", 6, 1, 0}, {"Start", 6, 1, 0}, {"_Start", 6, 1, 0},
+        {"STOP", 6, 2, 0}, {"Stop", 6, 2, 0}, {"_Stop", 6, 2, 0},
+        {"REFRESH", 8, 1, 0}, {"Refresh", 8, 1, 0}, {"_Refresh", 8, 1, 0},
+        {"SEND_DATA", 99, 0, 0}, {"ORDERBUTTON", 99, 99, 0}, {"OrderButton", 99, 99, 0},
     };
     for (const wchar_t* host : {L"Terminal.exe", L"Halvane.exe"}) {
         TempDir work(L"names");
@@ -107,24 +96,23 @@ TEST(Orders, EveryOrderAndCommandNameSendsItsKindAndSubKind) {
         for (const auto& e : exports) {
             // Orders: price, quantity, formula, selector 3. Commands: formula
             // number 7, selector 3 in argument 2.
-            script += "call " + Utf8(e.name) + (e.kind == 1 ? " --arg 9.5 --arg 200 --arg 4 --arg 3\n"
+            script += std::string("call ") + e.name + (e.kind == 1 ? " --arg 9.5 --arg 200 --arg 4 --arg 3\n"
                                                             : " --arg 7 --arg 3 --arg 1.5 --arg 0\n");
         }
         const RunResult run = terminal.RunScript(script);
         ASSERT_EQ(run.calls.size(), std::size(exports)) << run.out;
         std::vector<CommandRecord> got;
-        for (const auto& m : kovalt.Messages()) {
-            if (m.Get("window") == "main" && m.Get("kind") != "2" && m.Record()) got.push_back(*m.Record());
-        }
         std::vector<int> kinds;
         for (const auto& m : kovalt.Messages()) {
-            if (m.Get("window") == "main" && m.Get("kind") != "2" && m.Record()) kinds.push_back(std::stoi(m.Get("kind")));
+            if (m.Get("window") != "main" || m.Get("kind") == "2" || !m.Record()) continue;
+            got.push_back(*m.Record());
+            kinds.push_back(std::stoi(m.Get("kind")));
         }
         ASSERT_EQ(got.size(), std::size(exports));
         const bool halvane = std::wstring(host) == L"Halvane.exe";
         for (std::size_t i = 0; i < got.size(); ++i) {
             const Export& e = exports[i];
-            SCOPED_TRACE(Utf8(e.name) + (halvane ? " in Halvane.exe" : ""));
+            SCOPED_TRACE(std::string(e.name) + (halvane ? " in Halvane.exe" : ""));
             EXPECT_EQ(kinds[i], e.kind);
             EXPECT_EQ(got[i].sub_kind, e.sub_kind);
             EXPECT_EQ(got[i].assistant, 3);
@@ -161,12 +149,12 @@ TEST(Orders, OrderLinesTakeTheirShapeFromFormulaAndQuantity) {
         "call SELL_HK --label SZ000001 --arg 1 --arg 100 --arg 2 --arg 0\n");
     ASSERT_EQ(run.calls.size(), 6u) << run.out;
     const auto log = terminal.LogMessages();
-    for (const wchar_t* line : {L"接收到 公式3 买入 000001 10.5000元 量*条件=300股 ", L"接收到 公式3 买入 000001 10.5000元 量*条件=50",
-                                L"接收到 篮子150 卖出 000001 10.5000元 300股 ", L"接收到 篮子150 卖出 000001 10.5000元 量*条件=50 ",
-                                L"接收到 公式2 卖出 000001 1.0000元 量*条件=100股 "}) {
-        EXPECT_TRUE(Contains(log, Utf8(line))) << Utf8(line);
+    for (const char* line : {"接收到 公式3 买入 000001 10.5000元 量*条件=300股 ", "接收到 公式3 买入 000001 10.5000元 量*条件=50",
+                                "接收到 篮子150 卖出 000001 10.5000元 300股 ", "接收到 篮子150 卖出 000001 10.5000元 量*条件=50 ",
+                                "接收到 公式2 卖出 000001 1.0000元 量*条件=100股 "}) {
+        EXPECT_TRUE(Contains(log, line)) << line;
     }
-    EXPECT_EQ(std::count(log.begin(), log.end(), Utf8(L"接收到 公式2 卖出 000001 1.0000元 量*条件=100股 ")), 2);
+    EXPECT_EQ(std::count(log.begin(), log.end(), "接收到 公式2 卖出 000001 1.0000元 量*条件=100股 "), 2);
     EXPECT_EQ(Received(kovalt, 1).size(), 6u);
 }
 
@@ -192,9 +180,9 @@ TEST(Orders, QuantityZeroOverflowAndNoBarsSendNothing) {
     EXPECT_TRUE(Received(kovalt, 6).empty());
     EXPECT_TRUE(Received(kovalt, 8).empty());
     const auto log = terminal.LogMessages();
-    EXPECT_TRUE(Contains(log, Utf8(L"接收到 公式3 买入 600000 10.0000元 量*条件=0")));
-    EXPECT_EQ(std::count(log.begin(), log.end(), Utf8(L"运算溢出 -2147483648")), 2);
-    EXPECT_TRUE(Contains(log, Utf8(L"没有数据，不能买入")));
+    EXPECT_TRUE(Contains(log, "接收到 公式3 买入 600000 10.0000元 量*条件=0"));
+    EXPECT_EQ(std::count(log.begin(), log.end(), "运算溢出 -2147483648"), 2);
+    EXPECT_TRUE(Contains(log, "没有数据，不能买入"));
 }
 
 TEST(Orders, ControlCommandsSwitchByTheirSelectorAndLogWhatTheyAsk) {
@@ -215,9 +203,9 @@ TEST(Orders, ControlCommandsSwitchByTheirSelectorAndLogWhatTheyAsk) {
     EXPECT_EQ(control[0].quantity, 31);
     EXPECT_EQ(control[0].assistant, 1);
     const auto log = terminal.LogMessages();
-    EXPECT_TRUE(Contains(log, Utf8(L"接收到 清仓命令 5 ")));
-    EXPECT_TRUE(Contains(log, Utf8(L"接收到 启动自动交易 命令 6 ")));
-    EXPECT_TRUE(Contains(log, Utf8(L"接收到 停止自动交易 命令 7 ")));
+    EXPECT_TRUE(Contains(log, "接收到 清仓命令 5 "));
+    EXPECT_TRUE(Contains(log, "接收到 启动自动交易 命令 6 "));
+    EXPECT_TRUE(Contains(log, "接收到 停止自动交易 命令 7 "));
 }
 
 TEST(Orders, VersionGateRefusesAssistantsOlderThan30800) {
@@ -232,7 +220,7 @@ TEST(Orders, VersionGateRefusesAssistantsOlderThan30800) {
         const bool refused = version < 30800;
         EXPECT_EQ(Received(kovalt, 1).size(), refused ? 0u : 1u) << version;
         EXPECT_EQ(run.calls[0].values, refused ? kUntouched : kLastBar) << version;
-        EXPECT_EQ(Contains(terminal.LogMessages(), Utf8(L"无法连接自动交易软件下单,请更新到最新版本")), refused);
+        EXPECT_EQ(Contains(terminal.LogMessages(), "无法连接自动交易软件下单,请更新到最新版本"), refused);
     }
 }
 
@@ -283,7 +271,7 @@ TEST(Orders, AFailingMainWindowIsLoggedAndNoticedWhileExtraReceiversAreServed) {
     const RunResult run = terminal.Run({L"call", L"BUY", L"--arg", L"10", L"--arg", L"100", L"--arg", L"3", L"--arg",
                                         L"4"});
     EXPECT_EQ(run.calls[0].values, kLastBar);
-    EXPECT_TRUE(Contains(terminal.LogMessages(), Utf8(L"无法连接自动交易软件下单,请以管理员权限运行大智慧或通达信试试.错误码(0)")));
+    EXPECT_TRUE(Contains(terminal.LogMessages(), "无法连接自动交易软件下单,请以管理员权限运行大智慧或通达信试试.错误码(0)"));
     EXPECT_EQ(Received(kovalt, 1, "extra0").size(), 1u);
     ASSERT_TRUE(kovalt.WaitForJournalLines(4));
     int notices = 0;
@@ -304,7 +292,7 @@ TEST(Orders, AHungAssistantDoesNotHoldTheTerminalForEver) {
     const RunResult run = terminal.Run({L"call", L"BUY", L"--arg", L"10", L"--arg", L"100", L"--arg", L"3", L"--arg",
                                         L"0"});
     ASSERT_EQ(run.calls.size(), 1u);
-    EXPECT_TRUE(Contains(terminal.LogMessages(), Utf8(L"无法连接自动交易软件下单,请以管理员权限运行大智慧或通达信试试.错误码(1460)")));
+    EXPECT_TRUE(Contains(terminal.LogMessages(), "无法连接自动交易软件下单,请以管理员权限运行大智慧或通达信试试.错误码(1460)"));
 }
 
 TEST(Orders, SelectorsSwitchBetweenRunningAssistants) {
@@ -365,9 +353,9 @@ TEST(Load, TellsWhetherTheAssistantRunsWhenItCannotConnect) {
         terminal.Run({L"call", L"RUNMODE"});
         const auto log = terminal.LogMessages();
         ASSERT_EQ(log.size(), 4u);
-        EXPECT_EQ(log[1], Utf8(L"不能连接编号为 0 的 助手,  Pintle.dll将不能连接助手下单 错误=2, "
-                               L"请确保助手号正确并确保助手正在运行,或者以管理员身份运行行情软件(如大智慧通达信)试试"));
-        EXPECT_EQ(log[2], Utf8(L"无法连接到自动交易，自动交易软件未启动"));
+        EXPECT_EQ(log[1], "不能连接编号为 0 的 助手,  Pintle.dll将不能连接助手下单 错误=2, "
+                               "请确保助手号正确并确保助手正在运行,或者以管理员身份运行行情软件(如大智慧通达信)试试");
+        EXPECT_EQ(log[2], "无法连接到自动交易，自动交易软件未启动");
     }
     TempDir work(L"wrong-number");
     KovaltProcess other({.number = 1}, work.path());
@@ -376,8 +364,8 @@ TEST(Load, TellsWhetherTheAssistantRunsWhenItCannotConnect) {
     terminal.Run({L"call", L"RUNMODE"});
     const auto log = terminal.LogMessages();
     ASSERT_EQ(log.size(), 4u);
-    EXPECT_EQ(log[2], Utf8(L"无法连接到自动交易，可能是公式里指定的软件编号(0)和自动交易软件里设置不匹配或者权限不足,"
-                           L"请确认编号一致，并且以管理员权限运行大智慧或者通达信"));
+    EXPECT_EQ(log[2], "无法连接到自动交易，可能是公式里指定的软件编号(0)和自动交易软件里设置不匹配或者权限不足,"
+                           "请确认编号一致，并且以管理员权限运行大智慧或者通达信");
 }
 
 }  // namespace

@@ -28,10 +28,6 @@ std::vector<CommandRecord> Records(const KovaltProcess& k, int kind) {
     return out;
 }
 
-bool Contains(const std::vector<std::string>& lines, const std::string& line) {
-    return std::find(lines.begin(), lines.end(), line) != lines.end();
-}
-
 TEST(TdxTable, RegistrationHandsOutFortySevenPackedEntriesOnce) {
     Terminal terminal;
     const RunResult run = terminal.Run({L"register"});

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 
 #include "common/clock.h"
@@ -118,6 +119,10 @@ std::wstring Terminal::LogPath() const {
 std::string Terminal::LogBytes() const { return ReadFileBytes(LogPath()); }
 
 std::vector<std::string> Terminal::LogMessages() const { return LogMessagesOf(LogBytes()); }
+
+bool Contains(const std::vector<std::string>& lines, const std::string& line) {
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
 
 std::vector<std::string> LogMessagesOf(const std::string& bytes) {
     std::vector<std::string> lines;

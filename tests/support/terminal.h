@@ -44,6 +44,9 @@ private:
     std::wstring exe_;
 };
 
+// Whether one of the lines is exactly `line`.
+bool Contains(const std::vector<std::string>& lines, const std::string& line);
+
 // Splits a log file into its message texts (drops "YYYY-MM-DD HH:MM:SS ").
 std::vector<std::string> LogMessagesOf(const std::string& bytes);
 
