@@ -13,7 +13,7 @@
 #include "common/local_time.h"
 #include "common/text.h"
 #include "log/plugin_log.h"
-#include "plugin/boundary_state.h"
+#include "plugin/call_lock.h"
 #include "plugin/formula.h"
 #include "plugin/tdx.h"
 

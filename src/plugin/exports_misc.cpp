@@ -1,5 +1,6 @@
 // RUNMODE, SETRUNMODE and the names kept for old formulas that do nothing.
 #include "plugin/boundary_state.h"
+#include "plugin/call_lock.h"
 #include "plugin/export_guard.h"
 #include "plugin/exports.h"
 #include "plugin/formula.h"

@@ -2,7 +2,7 @@
 // the call lock and hands its call to the DZH command sender.
 #include "assistant/command_record.h"
 #include "assistant/dzh_sender.h"
-#include "plugin/boundary_state.h"
+#include "plugin/call_lock.h"
 #include "plugin/export_guard.h"
 #include "plugin/exports.h"
 

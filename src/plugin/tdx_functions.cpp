@@ -7,6 +7,7 @@
 #include "assistant/quotes.h"
 #include "assistant/tdx_sender.h"
 #include "plugin/boundary_state.h"
+#include "plugin/call_lock.h"
 #include "plugin/export_guard.h"
 #include "plugin/exports.h"
 #include "plugin/formula.h"

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "plugin/boundary_state.h"
+#include "plugin/call_lock.h"
 #include "plugin/exports.h"
 #include "plugin/formula.h"
 #include "startup/lifecycle.h"
