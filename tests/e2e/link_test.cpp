@@ -13,6 +13,7 @@
 #include "plugin/exports.h"
 #include "support/formula_builder.h"
 #include "support/kovalt_process.h"
+#include "support/plugin_sandbox.h"
 #include "support/terminal.h"
 
 namespace pintle::test {
@@ -20,16 +21,6 @@ namespace {
 
 class LinkTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        SetTerminalDirectoryForTesting(dir_.path());
-        PluginLog::Instance().Reopen();
-        ResetAssistantState();
-    }
-    void TearDown() override {
-        ResetAssistantState();
-        SetTerminalDirectoryForTesting(L"");
-        PluginLog::Instance().Reopen();
-    }
     std::vector<std::string> Log() const { return LogMessagesOf(ReadFileBytes(PluginLog::Instance().Path())); }
     static int Count(const KovaltProcess& k, const std::string& key, const std::string& value) {
         int n = 0;
@@ -38,6 +29,7 @@ protected:
     }
 
     TempDir dir_{L"link"};
+    PluginSandbox sandbox_{dir_.path()};
     ManualClock clock_;
     ScopedClock installed_{clock_};
 };

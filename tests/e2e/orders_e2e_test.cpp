@@ -14,17 +14,6 @@ namespace {
 const std::vector<double> kUntouched{-1, -1, -1};
 const std::vector<double> kLastBar{0, 0, 1};
 
-// The commands of one kind the assistant received in one window.
-std::vector<CommandRecord> Received(const KovaltProcess& k, int kind, const std::string& window = "main") {
-    std::vector<CommandRecord> out;
-    for (const auto& m : k.Messages()) {
-        if (m.Get("msg") == "copydata" && m.Get("window") == window && m.Get("kind") == std::to_string(kind)) {
-            if (auto r = m.Record()) out.push_back(*r);
-        }
-    }
-    return out;
-}
-
 CommandRecord Expected(int32_t sub_kind, const char* code) {
     CommandRecord r{};
     r.id = 1001;
@@ -53,7 +42,7 @@ TEST(Orders, BuyOnTheLastBarSendsTheWholeRecordAndMarksTheBar) {
     EXPECT_EQ(run.calls[0].ret, 0);
     EXPECT_EQ(run.calls[0].values, kLastBar);
 
-    const auto orders = Received(kovalt, 1);
+    const auto orders = kovalt.CommandsOfKind(1);
     ASSERT_EQ(orders.size(), 1u);
     CommandRecord want = Expected(0, "600000");
     want.quantity = 0;  // a quantity of 1 goes out as 0
@@ -155,7 +144,7 @@ TEST(Orders, OrderLinesTakeTheirShapeFromFormulaAndQuantity) {
         EXPECT_TRUE(Contains(log, line)) << line;
     }
     EXPECT_EQ(std::count(log.begin(), log.end(), "接收到 公式2 卖出 000001 1.0000元 量*条件=100股 "), 2);
-    EXPECT_EQ(Received(kovalt, 1).size(), 6u);
+    EXPECT_EQ(kovalt.CommandsOfKind(1).size(), 6u);
 }
 
 TEST(Orders, QuantityZeroOverflowAndNoBarsSendNothing) {
@@ -176,9 +165,9 @@ TEST(Orders, QuantityZeroOverflowAndNoBarsSendNothing) {
         if (i == 3) continue;  // no bars: no buffer to look at
         EXPECT_EQ(run.calls[i].values, kUntouched) << "call " << i;
     }
-    EXPECT_TRUE(Received(kovalt, 1).empty());
-    EXPECT_TRUE(Received(kovalt, 6).empty());
-    EXPECT_TRUE(Received(kovalt, 8).empty());
+    EXPECT_TRUE(kovalt.CommandsOfKind(1).empty());
+    EXPECT_TRUE(kovalt.CommandsOfKind(6).empty());
+    EXPECT_TRUE(kovalt.CommandsOfKind(8).empty());
     const auto log = terminal.LogMessages();
     EXPECT_TRUE(Contains(log, "接收到 公式3 买入 600000 10.0000元 量*条件=0"));
     EXPECT_EQ(std::count(log.begin(), log.end(), "运算溢出 -2147483648"), 2);
@@ -195,7 +184,7 @@ TEST(Orders, ControlCommandsSwitchByTheirSelectorAndLogWhatTheyAsk) {
         "call START --arg 6 --arg 1\n"
         "call STOP --arg 7 --arg 1\n");
     ASSERT_EQ(run.calls.size(), 3u) << run.out;
-    const auto control = Received(kovalt, 6);
+    const auto control = kovalt.CommandsOfKind(6);
     ASSERT_EQ(control.size(), 3u);
     EXPECT_EQ(control[0].sub_kind, 0);
     EXPECT_EQ(control[0].formula, 5);
@@ -218,7 +207,7 @@ TEST(Orders, VersionGateRefusesAssistantsOlderThan30800) {
                                             L"--arg", L"0"});
         ASSERT_EQ(run.calls.size(), 1u);
         const bool refused = version < 30800;
-        EXPECT_EQ(Received(kovalt, 1).size(), refused ? 0u : 1u) << version;
+        EXPECT_EQ(kovalt.CommandsOfKind(1).size(), refused ? 0u : 1u) << version;
         EXPECT_EQ(run.calls[0].values, refused ? kUntouched : kLastBar) << version;
         EXPECT_EQ(Contains(terminal.LogMessages(), "无法连接自动交易软件下单,请更新到最新版本"), refused);
     }
@@ -233,10 +222,10 @@ TEST(Orders, ExtraReceiversGetTheSameRecordAndTheTerminalWindow) {
     const auto pos = run.out.find("window 0x");
     ASSERT_NE(pos, std::string::npos) << run.out;
     const std::string window = run.out.substr(pos + 7, run.out.find_first_of("\r\n", pos) - pos - 7);
-    const auto main = Received(kovalt, 1, "main");
+    const auto main = kovalt.CommandsOfKind(1, "main");
     ASSERT_EQ(main.size(), 1u);
     for (const char* extra : {"extra0", "extra1"}) {
-        const auto got = Received(kovalt, 1, extra);
+        const auto got = kovalt.CommandsOfKind(1, extra);
         ASSERT_EQ(got.size(), 1u) << extra;
         ExpectSameBytes(got[0], main[0]);
     }
@@ -253,10 +242,10 @@ TEST(Orders, RefreshRequestsReachOnlyReceiversOfTheSameNumber) {
     ASSERT_TRUE(kovalt.Started());
     Terminal terminal;
     terminal.Run({L"call", L"BUY", L"--arg", L"10", L"--arg", L"100", L"--arg", L"3", L"--arg", L"2"});
-    EXPECT_EQ(Received(kovalt, 2, "main").size(), 1u);
-    EXPECT_EQ(Received(kovalt, 2, "refresh1").size(), 1u);
-    EXPECT_TRUE(Received(kovalt, 2, "refresh0").empty());
-    const auto request = Received(kovalt, 2, "refresh1");
+    EXPECT_EQ(kovalt.CommandsOfKind(2, "main").size(), 1u);
+    EXPECT_EQ(kovalt.CommandsOfKind(2, "refresh1").size(), 1u);
+    EXPECT_TRUE(kovalt.CommandsOfKind(2, "refresh0").empty());
+    const auto request = kovalt.CommandsOfKind(2, "refresh1");
     ASSERT_EQ(request.size(), 1u);
     CommandRecord want = Expected(0, "");
     want.assistant = 2;
@@ -272,7 +261,7 @@ TEST(Orders, AFailingMainWindowIsLoggedAndNoticedWhileExtraReceiversAreServed) {
                                         L"4"});
     EXPECT_EQ(run.calls[0].values, kLastBar);
     EXPECT_TRUE(Contains(terminal.LogMessages(), "无法连接自动交易软件下单,请以管理员权限运行大智慧或通达信试试.错误码(0)"));
-    EXPECT_EQ(Received(kovalt, 1, "extra0").size(), 1u);
+    EXPECT_EQ(kovalt.CommandsOfKind(1, "extra0").size(), 1u);
     ASSERT_TRUE(kovalt.WaitForJournalLines(4));
     int notices = 0;
     for (const auto& m : kovalt.Messages()) {
@@ -306,7 +295,7 @@ TEST(Orders, SelectorsSwitchBetweenRunningAssistants) {
         "call BUY --arg 10 --arg 100 --arg 3 --arg 15\n"
         "call BUY --arg 11 --arg 100 --arg 3 --arg 6\n"
         "call SELL --arg 12 --arg 100 --arg 3 --arg 25\n");
-    const auto at5 = Received(five, 1), at6 = Received(six, 1);
+    const auto at5 = five.CommandsOfKind(1), at6 = six.CommandsOfKind(1);
     ASSERT_EQ(at5.size(), 2u);
     ASSERT_EQ(at6.size(), 1u);
     EXPECT_EQ(at5[0].selector_index, 0);
@@ -327,7 +316,7 @@ TEST(Orders, BriskoHostAndDottedLabelsMarkEveryBar) {
     const RunResult b = plain.Run({L"call", L"BUY", L"--label", L"600000.SH", L"--arg", L"10", L"--arg", L"100",
                                    L"--arg", L"3", L"--arg", L"0"});
     EXPECT_EQ(b.calls[0].values, (std::vector<double>{1, 1, 1}));
-    const auto got = Received(kovalt, 1);
+    const auto got = kovalt.CommandsOfKind(1);
     ASSERT_EQ(got.size(), 2u);
     EXPECT_STREQ(got[1].code, "0000.SH");  // the label from its third byte, as it stands
 }
@@ -341,7 +330,7 @@ TEST(Orders, ALabelWithoutTerminatorIsCutAtItsField) {
         "call BUY --label-hex 5348313233343536373839303132333435363738 --arg 10 --arg 100 --arg 3 --arg 0\n"
         "call BUY --no-result --arg 10 --arg 100 --arg 3 --arg 0\n");
     ASSERT_EQ(run.exit_code, 0u) << run.out;
-    const auto got = Received(kovalt, 1);
+    const auto got = kovalt.CommandsOfKind(1);
     ASSERT_EQ(got.size(), 2u);
     EXPECT_EQ(std::string(got[0].code, 19), std::string("123456789012345678\0", 19));
 }

@@ -12,6 +12,7 @@
 #include "plugin/tdx.h"
 #include "support/formula_builder.h"
 #include "support/kovalt_process.h"
+#include "support/plugin_sandbox.h"
 #include "support/temp_dir.h"
 
 namespace pintle::test {
@@ -20,18 +21,8 @@ namespace {
 class QuoteTiming : public ::testing::Test {
 protected:
     void SetUp() override {
-        SetTerminalDirectoryForTesting(dir_.path());
-        PluginLog::Instance().Reopen();
-        ResetAssistantState();
-        ResetQuoteBatch();
         ASSERT_TRUE(kovalt_.Started());
         SwitchAssistant(0);
-    }
-    void TearDown() override {
-        ResetAssistantState();
-        ResetQuoteBatch();
-        SetTerminalDirectoryForTesting(L"");
-        PluginLog::Instance().Reopen();
     }
     static void Call(int number, float a, float b, float c) {
         float in_a[1] = {a}, in_b[1] = {b}, in_c[1] = {c}, out[1] = {-1};
@@ -39,16 +30,12 @@ protected:
     }
     std::vector<float> OrderPrices() const {
         std::vector<float> prices;
-        for (const auto& m : kovalt_.Messages()) {
-            if (m.Get("kind") == "1") prices.push_back(m.Record()->price);
-        }
+        for (const auto& r : kovalt_.CommandsOfKind(1)) prices.push_back(r.price);
         return prices;
     }
     std::vector<std::size_t> BatchSizes() const {
         std::vector<std::size_t> sizes;
-        for (const auto& m : kovalt_.Messages()) {
-            if (m.Get("kind") == "12") sizes.push_back(m.Quotes().size());
-        }
+        for (const auto& m : kovalt_.MessagesOfKind(12)) sizes.push_back(m.Quotes().size());
         return sizes;
     }
     static void Quote(const char* label, double value, int field) {
@@ -58,6 +45,7 @@ protected:
     }
 
     TempDir dir_{L"quote-timing"};
+    PluginSandbox sandbox_{dir_.path()};
     ManualClock clock_;
     ScopedClock installed_{clock_};
     KovaltProcess kovalt_{{.number = 0}, dir_.path()};

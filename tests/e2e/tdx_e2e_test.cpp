@@ -14,20 +14,6 @@
 namespace pintle::test {
 namespace {
 
-std::vector<JournalEntry> Kind(const KovaltProcess& k, int kind) {
-    std::vector<JournalEntry> out;
-    for (const auto& m : k.Messages()) {
-        if (m.Get("window") == "main" && m.Get("kind") == std::to_string(kind)) out.push_back(m);
-    }
-    return out;
-}
-
-std::vector<CommandRecord> Records(const KovaltProcess& k, int kind) {
-    std::vector<CommandRecord> out;
-    for (const auto& m : Kind(k, kind)) out.push_back(*m.Record());
-    return out;
-}
-
 TEST(TdxTable, RegistrationHandsOutFortySevenPackedEntriesOnce) {
     Terminal terminal;
     const RunResult run = terminal.Run({L"register"});
@@ -83,7 +69,7 @@ TEST(TdxOrders, RecordsCarryTheTdxSelectorAndQuantityRules) {
     EXPECT_EQ(run.calls[5].values, std::vector<double>{1});
     EXPECT_TRUE(run.calls[6].values.empty());
 
-    const auto orders = Records(kovalt, 1);
+    const auto orders = kovalt.CommandsOfKind(1);
     ASSERT_EQ(orders.size(), 3u);
     CommandRecord want{};
     want.id = 1001;
@@ -120,18 +106,18 @@ TEST(TdxOrders, ControlCommandsLogAndRefreshWithoutQuantityIsDropped) {
         "tdx 18 --a 600000 --b 0 --c 7\n");
     ASSERT_EQ(run.calls.size(), 8u) << run.out;
     for (const auto& c : run.calls) EXPECT_EQ(c.values, std::vector<double>{1}) << c.name;
-    const auto control = Records(kovalt, 6);
+    const auto control = kovalt.CommandsOfKind(6);
     ASSERT_EQ(control.size(), 2u);
     EXPECT_EQ(control[0].sub_kind, 0);
     EXPECT_EQ(control[0].quantity, 0);
     EXPECT_EQ(control[1].sub_kind, 1);
-    const auto refresh = Records(kovalt, 8);
+    const auto refresh = kovalt.CommandsOfKind(8);
     ASSERT_EQ(refresh.size(), 1u);
     EXPECT_EQ(refresh[0].quantity, 2);
-    const auto manage = Records(kovalt, 3);
+    const auto manage = kovalt.CommandsOfKind(3);
     ASSERT_EQ(manage.size(), 1u);
     EXPECT_EQ(manage[0].sub_kind, 1);
-    const auto messages = Records(kovalt, 11);
+    const auto messages = kovalt.CommandsOfKind(11);
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].sub_kind, 1);
     EXPECT_EQ(messages[0].quantity, 7);
@@ -154,13 +140,13 @@ TEST(TdxOrders, HongKongModeAndDataAndSingleQuotes) {
     ASSERT_EQ(run.calls.size(), 4u) << run.out;
     EXPECT_EQ(run.calls[0].values, std::vector<double>{-1});  // no output
     EXPECT_EQ(run.calls[1].values, std::vector<double>{9.5});
-    const auto quote = Records(kovalt, 5);
+    const auto quote = kovalt.CommandsOfKind(5);
     ASSERT_EQ(quote.size(), 1u);
     EXPECT_STREQ(quote[0].code, "00700");
     EXPECT_EQ(quote[0].sub_kind, 2);
     EXPECT_EQ(quote[0].price, 9.5f);
     EXPECT_EQ(quote[0].selector_index, 0);
-    const auto data = Records(kovalt, 99);
+    const auto data = kovalt.CommandsOfKind(99);
     ASSERT_EQ(data.size(), 1u);
     EXPECT_STREQ(data[0].code, "000001");
     EXPECT_EQ(data[0].quantity, 42);
@@ -180,7 +166,7 @@ TEST(Quotes, SendQuoteBatchesUntilAPushAndSendsItWhole) {
         "call _SendQuote --label SH600000 --period 6 --times 1700000000,1767225600 --closes 9,11.25 --arg 0 --arg 4 --arg 0\n");
     ASSERT_EQ(run.calls.size(), 3u) << run.out;
     EXPECT_EQ(run.calls[0].values, (std::vector<double>{0, 0, 1}));
-    const auto lists = Kind(kovalt, 12);
+    const auto lists = kovalt.MessagesOfKind(12);
     ASSERT_EQ(lists.size(), 1u);
     const auto entries = lists[0].Quotes();
     ASSERT_EQ(entries.size(), 2u);
@@ -210,7 +196,7 @@ TEST(Quotes, LabelsLongerThanTheKeyAreRefused) {
         "call SendQuote --label SH6000001234 --arg 1 --arg 4 --arg 0\n");
     ASSERT_EQ(run.calls.size(), 1u) << run.out;
     EXPECT_EQ(run.calls[0].values, (std::vector<double>{-1, -1, -1}));
-    EXPECT_TRUE(Kind(kovalt, 12).empty());
+    EXPECT_TRUE(kovalt.MessagesOfKind(12).empty());
     EXPECT_TRUE(Contains(terminal.LogMessages(), "SendQuote: SH6000001234 超过9个字符, 不能放进行情记录, 已忽略"));
 }
 
@@ -225,7 +211,7 @@ TEST(Quotes, SingleQuoteCarriesTheWholeLabel) {
     ASSERT_EQ(run.calls.size(), 2u) << run.out;
     EXPECT_EQ(run.calls[0].values, (std::vector<double>{0, 0, 12.5}));
     EXPECT_EQ(run.calls[1].values, (std::vector<double>{0, 0, 0}));
-    const auto quotes = Records(kovalt, 5);
+    const auto quotes = kovalt.CommandsOfKind(5);
     ASSERT_EQ(quotes.size(), 2u);
     EXPECT_STREQ(quotes[0].code, "SZ000001");
     EXPECT_EQ(quotes[0].sub_kind, 7);
@@ -251,7 +237,7 @@ TEST(Quotes, MarkersCarryMarketAndLocalMidnightAndTheLastSkipsAfterAnOrder) {
     EXPECT_EQ(run.calls[0].values, std::vector<double>{1});
     EXPECT_EQ(run.calls[3].values, std::vector<double>{-1});
     EXPECT_EQ(run.calls[4].values, std::vector<double>{1});
-    const auto lists = Kind(kovalt, 12);
+    const auto lists = kovalt.MessagesOfKind(12);
     ASSERT_EQ(lists.size(), 3u);
     const QuoteEntry first = lists[0].Quotes().at(0);
     QuoteEntry want{};

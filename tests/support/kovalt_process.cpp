@@ -285,6 +285,24 @@ std::vector<JournalEntry> KovaltProcess::Messages() const {
     return entries;
 }
 
+std::vector<JournalEntry> KovaltProcess::MessagesOfKind(int kind, const std::string& window) const {
+    std::vector<JournalEntry> out;
+    for (auto& m : Messages()) {
+        if (m.Get("msg") == "copydata" && m.Get("window") == window && m.Get("kind") == std::to_string(kind)) {
+            out.push_back(std::move(m));
+        }
+    }
+    return out;
+}
+
+std::vector<CommandRecord> KovaltProcess::CommandsOfKind(int kind, const std::string& window) const {
+    std::vector<CommandRecord> out;
+    for (const auto& m : MessagesOfKind(kind, window)) {
+        if (auto r = m.Record()) out.push_back(*r);
+    }
+    return out;
+}
+
 bool KovaltProcess::WaitForJournalLines(std::size_t count, DWORD timeout_ms) const {
     const ULONGLONG deadline = GetTickCount64() + timeout_ms;
     for (;;) {

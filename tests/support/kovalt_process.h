@@ -122,6 +122,10 @@ public:
     // Complete lines of the journal, read fresh from the file.
     std::vector<std::string> JournalLines() const;
     std::vector<JournalEntry> Messages() const;
+    // The WM_COPYDATA messages of one kind that arrived at one window.
+    std::vector<JournalEntry> MessagesOfKind(int kind, const std::string& window = "main") const;
+    // The same, as CommandRecords (messages of another length are skipped).
+    std::vector<CommandRecord> CommandsOfKind(int kind, const std::string& window = "main") const;
     // Waits until the journal holds at least `count` lines (for posted
     // messages, which arrive after the poster goes on). At most timeout_ms;
     // false when they did not come.
