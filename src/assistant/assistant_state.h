@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "assistant/assistant.h"
 #include "assistant/link.h"
 
 namespace pintle {
@@ -38,17 +39,8 @@ struct AssistantState {
 
 AssistantState& Assistant();
 
-// Replaces the current link by a new one for number n (even when n is the
-// current number, and even when it cannot connect).
-void SwitchAssistant(int32_t n);
-// Switches only when n is not the current number (or no link exists yet).
-void SelectAssistant(int32_t n);
-// The current link's main window, or null without a link or a window.
-HWND CurrentMainWindow();
 // Recomputes the assistant directory when it no longer names an existing path.
 void RefreshAssistantDirectory();
-// Closes and destroys the current link (unload).
-void CloseAssistant();
 // Back to the state at load (tests).
 void ResetAssistantState();
 

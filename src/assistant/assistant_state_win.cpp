@@ -10,6 +10,8 @@ AssistantState g_assistant;
 
 AssistantState& Assistant() { return g_assistant; }
 
+int32_t CurrentAssistantNumber() { return Assistant().number; }
+
 void SwitchAssistant(int32_t n) {
     AssistantState& s = Assistant();
     if (s.link) {

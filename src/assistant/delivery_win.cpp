@@ -1,9 +1,8 @@
 #include "assistant/delivery.h"
 
 #include "assistant/assistant_state.h"
-#include "assistant/notice.h"
+#include "formats/shared_state_block.h"
 #include "log/plugin_log.h"
-#include "state/shared_state_block.h"
 
 namespace pintle {
 

@@ -1,13 +1,11 @@
-#include "assistant/dzh_sender.h"
-
 #include "assistant/assistant_state.h"
-#include "assistant/command_record.h"
 #include "assistant/delivery.h"
 #include "assistant/order_line.h"
 #include "common/text.h"
+#include "formats/command_record.h"
+#include "formula/boundary_state.h"
+#include "formula/formula.h"
 #include "log/plugin_log.h"
-#include "plugin/boundary_state.h"
-#include "plugin/formula.h"
 
 namespace pintle {
 namespace {

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "common/win.h"
-#include "state/shared_state_block.h"
+#include "formats/shared_state_block.h"
 
 namespace pintle {
 
@@ -66,10 +66,6 @@ private:
 // The mapping name of an assistant number: the base name alone for 0,
 // otherwise followed by the number in decimal.
 std::wstring MappingNameFor(int32_t n);
-
-// Process id of the first running process with that executable file name
-// (ASCII case ignored), or 0.
-uint32_t FindProcess(const wchar_t* exe_name);
 
 // Drive and directory, with a trailing backslash, of the executable that owns
 // the window; empty when any step fails.

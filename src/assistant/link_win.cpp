@@ -7,11 +7,11 @@
 #include <cstring>
 
 #include "assistant/assistant_state.h"
-#include "assistant/command_record.h"
 #include "assistant/delivery.h"
 #include "common/clock.h"
 #include "common/paths.h"
 #include "common/text.h"
+#include "formats/command_record.h"
 #include "log/plugin_log.h"
 
 namespace pintle {

@@ -1,8 +1,6 @@
-#include "assistant/notice.h"
-
 #include "assistant/assistant_state.h"
-#include "assistant/command_record.h"
 #include "common/clock.h"
+#include "formats/command_record.h"
 #include "log/plugin_log.h"
 
 namespace pintle {

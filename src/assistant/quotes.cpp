@@ -6,24 +6,22 @@
 #include <vector>
 
 #include "assistant/assistant_state.h"
-#include "assistant/command_record.h"
 #include "assistant/delivery.h"
-#include "assistant/quote_entry.h"
 #include "common/clock.h"
 #include "common/local_time.h"
 #include "common/text.h"
+#include "formats/command_record.h"
+#include "formats/quote_entry.h"
+#include "formula/call_lock.h"
+#include "formula/formula.h"
+#include "formula/tdx_arrays.h"
 #include "log/plugin_log.h"
-#include "plugin/call_lock.h"
-#include "plugin/formula.h"
-#include "plugin/tdx.h"
 
 namespace pintle {
 namespace {
 
-// The SendQuote batch: taken under the quote lock, which is always taken
-// before the call lock.
+// The SendQuote batch: touched only under the quote lock.
 struct QuoteBatch {
-    CriticalSection lock;
     std::vector<QuoteEntry> entries;
     uint32_t last_call = 0;  // tick of the last SendQuote call, 0 = never
 };
@@ -76,7 +74,7 @@ int32_t SendQuoteBatch(FormulaCall& call) {
         return 0;
     }
 
-    ScopedLock quote_lock(g_batch.lock);
+    ScopedLock quote_lock(QuoteLock());
     const uint32_t now = TickMs();
     const uint32_t elapsed = now - g_batch.last_call;
     QuoteEntry* entry = nullptr;
@@ -127,6 +125,13 @@ int32_t SendQuoteBatch(FormulaCall& call) {
 }
 
 void SendQuoteMarker(int32_t count, float* out, float code_number, float date, float value, int32_t marker) {
+    if (marker == kQuoteMarker997) {
+        // 999997 goes out only when no TDX order ran since the last call.
+        CallLockHold call_lock;
+        const bool ran = Assistant().tdx_order_ran;
+        Assistant().tdx_order_ran = false;
+        if (ran) return;
+    }
     std::string code = TdxCodeText(code_number);
     int32_t market = 3;
     if (code.size() > 6) {
@@ -153,7 +158,7 @@ void SendQuoteMarker(int32_t count, float* out, float code_number, float date, f
 }
 
 void ResetQuoteBatch() {
-    ScopedLock quote_lock(g_batch.lock);
+    ScopedLock quote_lock(QuoteLock());
     g_batch.entries.clear();
     g_batch.last_call = 0;
 }

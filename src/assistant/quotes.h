@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "plugin/formula_call.h"
+#include "formula/formula_call.h"
 
 namespace pintle {
 
@@ -15,7 +15,8 @@ int32_t SendSingleQuote(FormulaCall& call);
 void SendTdxSingleQuote(float code_number, float price, float sub_kind);
 // SendQuote: takes the quote lock, and the call lock only to send. Returns 0.
 int32_t SendQuoteBatch(FormulaCall& call);
-// TDX functions 39, 40, 41. Takes the call lock itself.
+// TDX functions 39, 40, 41 (999997 only when no TDX order ran since its
+// last call). Takes the call lock itself.
 void SendQuoteMarker(int32_t count, float* out, float code_number, float date, float value, int32_t marker);
 
 // The batch never holds more entries than this: reaching it sends the batch.

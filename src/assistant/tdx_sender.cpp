@@ -1,15 +1,15 @@
 #include "assistant/tdx_sender.h"
 
 #include "assistant/assistant_state.h"
-#include "assistant/command_record.h"
 #include "assistant/delivery.h"
 #include "assistant/order_line.h"
 #include "common/clock.h"
 #include "common/text.h"
+#include "formats/command_record.h"
+#include "formula/boundary_state.h"
+#include "formula/formula.h"
+#include "formula/tdx_arrays.h"
 #include "log/plugin_log.h"
-#include "plugin/boundary_state.h"
-#include "plugin/formula.h"
-#include "plugin/tdx.h"
 
 namespace pintle {
 namespace {
@@ -120,6 +120,25 @@ void SendTdxData(float code_number, float in_b, float in_c) {
     rec.assistant = Assistant().number;
     rec.selector_index = Boundary().tdx_selector.load() - 1;
     Deliver(kKindData, &rec, sizeof rec, Sender::TdxCommand);
+}
+
+float RunTdxOrder(const TdxInputs& in, int32_t sub_kind, bool unit_1000, bool marks_order, OrderSide clears) {
+    if (marks_order) Assistant().tdx_order_ran = true;
+    // The override key stays the code function 15 named: an order of
+    // another code must never take that code's price.
+    const int32_t sent =
+        SendTdxCommand(in.a, TdxCodeText(in.a), sub_kind, TruncateToInt(in.b), in.c, -1, unit_1000);
+    ClearPriceOverride(clears == OrderSide::Sell);
+    return static_cast<float>(sent);
+}
+
+void RunTdxCommand(const TdxInputs& in, int32_t kind, int32_t sub_kind) {
+    SendTdxCommand(in.a, TdxCodeText(in.a), sub_kind, TruncateToInt(in.b), in.c, kind, false);
+}
+
+void ChooseTdxAssistant(int32_t number, int32_t selector) {
+    Boundary().tdx_selector = selector;
+    if (number != Assistant().number) SwitchAssistant(number);
 }
 
 }  // namespace pintle

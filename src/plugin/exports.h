@@ -3,7 +3,7 @@
 #pragma once
 #include <cstdint>
 
-#include "plugin/formula_call.h"
+#include "formula/formula_call.h"
 
 extern "C" {
 

@@ -1,9 +1,9 @@
 // RUNMODE, SETRUNMODE and the names kept for old formulas that do nothing.
-#include "plugin/boundary_state.h"
-#include "plugin/call_lock.h"
+#include "formula/boundary_state.h"
+#include "formula/call_lock.h"
+#include "formula/formula.h"
 #include "plugin/export_guard.h"
 #include "plugin/exports.h"
-#include "plugin/formula.h"
 
 using namespace pintle;
 

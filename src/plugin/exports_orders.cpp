@@ -1,8 +1,8 @@
 // Orders and automation commands of DZH-style formulas: each export holds
 // the call lock and hands its call to the DZH command sender.
-#include "assistant/command_record.h"
-#include "assistant/dzh_sender.h"
-#include "plugin/call_lock.h"
+#include "assistant/assistant.h"
+#include "formats/command_record.h"
+#include "formula/call_lock.h"
 #include "plugin/export_guard.h"
 #include "plugin/exports.h"
 

@@ -1,6 +1,6 @@
 // Quotes from DZH-style formulas.
 #include "assistant/quotes.h"
-#include "plugin/call_lock.h"
+#include "formula/call_lock.h"
 #include "plugin/export_guard.h"
 #include "plugin/exports.h"
 

@@ -1,17 +1,17 @@
 // The numbered TDX functions and the table RegisterTdxFunc hands out. Each
 // function is a few lines: read the inputs at the last index, hold the call
 // lock, hand the work to its subsystem, fill the output.
-#include "assistant/assistant_state.h"
-#include "assistant/command_record.h"
-#include "assistant/quote_entry.h"
 #include "assistant/quotes.h"
 #include "assistant/tdx_sender.h"
-#include "plugin/boundary_state.h"
-#include "plugin/call_lock.h"
+#include "formats/command_record.h"
+#include "formats/quote_entry.h"
+#include "formula/boundary_state.h"
+#include "formula/call_lock.h"
+#include "formula/formula.h"
+#include "formula/tdx_arrays.h"
 #include "plugin/export_guard.h"
 #include "plugin/exports.h"
-#include "plugin/formula.h"
-#include "plugin/tdx.h"
+#include "plugin/tdx_table.h"
 
 namespace pintle {
 namespace {
@@ -30,21 +30,13 @@ void Tdx(const wchar_t* name, int32_t count, Body&& body) {
 // Numbers whose work is not part of this build leave the output alone.
 void NotAvailable(int32_t, float*, float*, float*, float*) {}
 
-enum class Side { Buy, Sell };
-
 // Orders (1, 2, 19-22, 28, 29).
 void Order(int32_t count, float* out, float* a, float* b, float* c, int32_t sub_kind, bool unit_1000, bool marks_order,
-           Side clears) {
+           OrderSide clears) {
     Tdx(L"TDX order", count, [&] {
         const TdxInputs in = LastInputs(count, a, b, c);
         CallLockHold hold;
-        if (marks_order) Assistant().tdx_order_ran = true;
-        // The override key stays the code function 15 named: an order of
-        // another code must never take that code's price.
-        const int32_t sent =
-            SendTdxCommand(in.a, TdxCodeText(in.a), sub_kind, TruncateToInt(in.b), in.c, -1, unit_1000);
-        FillOutput(count, out, static_cast<float>(sent));
-        ClearPriceOverride(clears == Side::Sell);
+        FillOutput(count, out, RunTdxOrder(in, sub_kind, unit_1000, marks_order, clears));
     });
 }
 
@@ -55,25 +47,19 @@ void Command(int32_t count, float* out, float* a, float* b, float* c, int32_t ki
         const TdxInputs in = LastInputs(count, a, b, c);
         CallLockHold hold;
         FillOutput(count, out, 1.0f);
-        SendTdxCommand(in.a, TdxCodeText(in.a), sub_kind, TruncateToInt(in.b), in.c, kind, false);
+        RunTdxCommand(in, kind, sub_kind);
     });
 }
 
 void Marker(int32_t count, float* out, float* a, float* b, float* c, int32_t marker) {
     Tdx(L"TDX marker", count, [&] {
         const TdxInputs in = LastInputs(count, a, b, c);
-        if (marker == kQuoteMarker997) {
-            CallLockHold hold;
-            const bool ran = Assistant().tdx_order_ran;
-            Assistant().tdx_order_ran = false;
-            if (ran) return;
-        }
         SendQuoteMarker(count, out, in.a, in.b, in.c, marker);
     });
 }
 
 #define TDX_ORDER(n, sub, unit, marks, side) \
-    void F##n(int32_t k, float* o, float* a, float* b, float* c) { Order(k, o, a, b, c, sub, unit, marks, Side::side); }
+    void F##n(int32_t k, float* o, float* a, float* b, float* c) { Order(k, o, a, b, c, sub, unit, marks, OrderSide::side); }
 TDX_ORDER(1, 0, false, true, Buy)
 TDX_ORDER(2, 1, false, true, Sell)
 TDX_ORDER(19, 2, false, true, Buy)
@@ -100,10 +86,8 @@ void F7(int32_t count, float* out, float* a, float* b, float* c) {
     Tdx(L"TDX 7", count, [&] {
         const TdxInputs in = LastInputs(count, a, b, c);
         CallLockHold hold;
-        const int32_t n = TruncateToInt(in.a);
-        Boundary().tdx_selector = TruncateToInt(in.b);
         FillOutput(count, out, 1.0f);
-        if (n != Assistant().number) SwitchAssistant(n);
+        ChooseTdxAssistant(TruncateToInt(in.a), TruncateToInt(in.b));
     });
 }
 

@@ -1,9 +1,9 @@
 #include "startup/lifecycle.h"
 
-#include "assistant/assistant_state.h"
+#include "assistant/assistant.h"
 #include "common/paths.h"
+#include "formula/boundary_state.h"
 #include "log/plugin_log.h"
-#include "plugin/boundary_state.h"
 #include "startup/version.h"
 
 namespace pintle {
@@ -17,13 +17,13 @@ void NoteHost(std::wstring_view exe_name) {
 }
 
 void ConnectAtLoad() {
-    SwitchAssistant(Assistant().number);
+    SwitchAssistant(CurrentAssistantNumber());
     if (CurrentMainWindow() != nullptr) return;
     if (FindProcess(L"Kovalt.exe") != 0) {
         PluginLog::Instance().WriteFormatted(
             L"无法连接到自动交易，可能是公式里指定的软件编号(%d)和自动交易软件里设置不匹配或者权限不足,"
             L"请确认编号一致，并且以管理员权限运行大智慧或者通达信",
-            {Assistant().number});
+            {CurrentAssistantNumber()});
     } else {
         PluginLog::Instance().Write(L"无法连接到自动交易，自动交易软件未启动");
     }

@@ -5,8 +5,7 @@
 #include <cstring>
 
 #include "assistant/assistant_state.h"
-#include "assistant/dzh_sender.h"
-#include "assistant/notice.h"
+#include "assistant/assistant.h"
 #include "common/clock.h"
 #include "common/paths.h"
 #include "log/plugin_log.h"

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "assistant/command_record.h"
+#include "formats/command_record.h"
 #include "support/kovalt_process.h"
 #include "support/terminal.h"
 

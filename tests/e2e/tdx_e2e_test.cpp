@@ -6,8 +6,8 @@
 #include <cstring>
 #include <sstream>
 
-#include "assistant/command_record.h"
-#include "assistant/quote_entry.h"
+#include "formats/command_record.h"
+#include "formats/quote_entry.h"
 #include "support/kovalt_process.h"
 #include "support/terminal.h"
 

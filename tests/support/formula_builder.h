@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "plugin/formula_call.h"
+#include "formula/formula_call.h"
 
 namespace pintle::test {
 

@@ -18,10 +18,10 @@
 #include <string>
 #include <vector>
 
-#include "assistant/command_record.h"
-#include "assistant/quote_entry.h"
 #include "common/win.h"
-#include "state/shared_state_block.h"
+#include "formats/command_record.h"
+#include "formats/quote_entry.h"
+#include "formats/shared_state_block.h"
 
 namespace pintle::test {
 

@@ -3,8 +3,8 @@
 #include "common/format.h"
 #include "common/local_time.h"
 #include "common/text.h"
+#include "formula/formula.h"
 #include "log/log_line.h"
-#include "plugin/formula.h"
 
 namespace pintle {
 namespace {

@@ -5,10 +5,10 @@
 #include <future>
 #include <thread>
 
-#include "plugin/boundary_state.h"
-#include "plugin/call_lock.h"
+#include "formula/boundary_state.h"
+#include "formula/call_lock.h"
+#include "formula/formula.h"
 #include "plugin/exports.h"
-#include "plugin/formula.h"
 #include "startup/lifecycle.h"
 #include "support/formula_builder.h"
 

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <span>
 
-#include "assistant/command_record.h"
+#include "formats/command_record.h"
 #include "journal_format.h"
 
 namespace kovalt {

@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "state/shared_state_block.h"
+#include "formats/shared_state_block.h"
 
 namespace kovalt {
 

@@ -6,8 +6,8 @@
 #include <cstring>
 #include <vector>
 
-#include "assistant/command_record.h"
-#include "assistant/quote_entry.h"
+#include "formats/command_record.h"
+#include "formats/quote_entry.h"
 
 namespace kovalt {
 namespace {

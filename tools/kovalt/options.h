@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "state/shared_state_block.h"
+#include "formats/shared_state_block.h"
 
 namespace kovalt {
 

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "plugin/formula_call.h"
+#include "formula/formula_call.h"
 #include "script.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "plugin/formula_call.h"
+#include "formula/formula_call.h"
 
 namespace pintle {
 

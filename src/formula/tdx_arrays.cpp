@@ -1,7 +1,7 @@
-#include "plugin/tdx.h"
+#include "formula/tdx_arrays.h"
 
-#include "plugin/boundary_state.h"
-#include "plugin/formula.h"
+#include "formula/boundary_state.h"
+#include "formula/formula.h"
 
 namespace pintle {
 

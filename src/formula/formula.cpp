@@ -1,9 +1,9 @@
-#include "plugin/formula.h"
+#include "formula/formula.h"
 
 #include <cmath>
 
 #include "common/text.h"
-#include "plugin/boundary_state.h"
+#include "formula/boundary_state.h"
 
 namespace pintle {
 

@@ -1,29 +1,14 @@
-// The TDX terminal's side of the boundary: the numbered-function signature,
-// the packed table handed over by RegisterTdxFunc, and the conventions every
-// numbered function shares (inputs at the last index, one value in every
-// output entry, nothing at all for a count of 0 or less).
+// The TDX terminal's side of a call: the numbered-function signature and the
+// conventions every numbered function shares (inputs at the last index, one
+// value in every output entry, nothing at all for a count of 0 or less), and
+// the code text of a TDX code number.
 #pragma once
-#include <cstddef>
 #include <cstdint>
 #include <string>
 
 namespace pintle {
 
 using TdxFunction = void (*)(int32_t count, float* out, float* in_a, float* in_b, float* in_c);
-
-#pragma pack(push, 1)
-struct TdxTableEntry {
-    uint16_t number;
-    TdxFunction function;
-};
-#pragma pack(pop)
-static_assert(sizeof(TdxTableEntry) == 10);
-static_assert(offsetof(TdxTableEntry, function) == 2);
-
-constexpr int kTdxFunctionCount = 46;
-// Numbers 1..46 in order and a terminating entry (number 0, null).
-extern const TdxTableEntry kTdxTable[kTdxFunctionCount + 1];
-static_assert(sizeof(kTdxTable) == 470);
 
 // The inputs of one call at the last index.
 struct TdxInputs {

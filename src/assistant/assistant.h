@@ -1,0 +1,50 @@
+// What the assistant link offers the rest of the plug-in: choosing the
+// current assistant, its main window and directory, the DZH command sender,
+// the value command and the assistant notice. Other subsystems include this
+// header only, never the link's internals. Everything here runs with the
+// call lock held, except where a comment says otherwise.
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "formula/formula_call.h"
+
+namespace pintle {
+
+// The current assistant number (0 at load).
+int32_t CurrentAssistantNumber();
+// Replaces the current link by a new one for number n (even when n is the
+// current number, and even when it cannot connect).
+void SwitchAssistant(int32_t n);
+// Switches only when n is not the current number (or no link exists yet).
+void SelectAssistant(int32_t n);
+// The current link's main window, or null without a link or a window.
+HWND CurrentMainWindow();
+// Closes and destroys the current link (unload).
+void CloseAssistant();
+
+// Process id of the first running process with that executable file name
+// (ASCII case ignored), or 0.
+uint32_t FindProcess(const wchar_t* exe_name);
+
+// The DZH command sender: turns a DZH-style formula call into a
+// CommandRecord of that kind for the current assistant. Always returns 0
+// (what the command exports return).
+int32_t SendDzhCommand(uint32_t kind, int32_t sub_kind, FormulaCall& call, bool unit_1000, bool write_results);
+
+// Forwards a stored value to the assistant (kind 3 with a slot as sub-kind);
+// returns 1.
+int32_t SendValueCommand(std::string_view code, int32_t sub_kind, int32_t integer, float value);
+
+// 市场情绪 in GBK: the code text of the market sentiment rating.
+inline constexpr char kMarketSentimentGbk[] = "\xCA\xD0\xB3\xA1\xC7\xE9\xD0\xF7";
+
+// Message 1142 posted to the assistant's main window, at most one per 3
+// seconds for the whole process. Without a window the optional text goes to
+// the log instead.
+void PostAssistantNotice(int32_t code, int32_t number, const wchar_t* text);
+
+}  // namespace pintle
