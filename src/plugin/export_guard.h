@@ -1,5 +1,6 @@
 // No C++ exception may reach the terminal: every export runs its body
-// through Guarded, which logs and returns the export's failure value.
+// through Guarded, which logs and returns the export's failure value; every
+// numbered TDX function runs its body through RunTdx.
 #pragma once
 #include <cstdint>
 
@@ -18,6 +19,17 @@ Result Guarded(const wchar_t* export_name, Result on_failure, Body&& body) noexc
         }
         return on_failure;
     }
+}
+
+// Runs a numbered function's body unless the count is 0 or less (then the
+// function does nothing at all), and keeps every exception inside.
+template <class Body>
+void RunTdx(const wchar_t* name, int32_t count, Body&& body) noexcept {
+    if (count <= 0) return;
+    Guarded(name, 0, [&] {
+        body();
+        return 0;
+    });
 }
 
 }  // namespace pintle

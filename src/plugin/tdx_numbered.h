@@ -1,0 +1,36 @@
+// The numbered TDX functions, one declaration each; kTdxTable (tdx_table.cpp)
+// lists them by number. Numbers whose work is not built yet point at
+// TdxNotAvailable, which leaves the output alone.
+#pragma once
+#include <cstdint>
+
+namespace pintle {
+
+void TdxNotAvailable(int32_t count, float* out, float* in_a, float* in_b, float* in_c);
+
+// Orders, commands, quotes and markers (tdx_functions.cpp).
+void Tdx1(int32_t count, float* out, float* in_a, float* in_b, float* in_c);
+void Tdx2(int32_t count, float* out, float* in_a, float* in_b, float* in_c);
+void Tdx7(int32_t count, float* out, float* in_a, float* in_b, float* in_c);
+void Tdx8(int32_t count, float* out, float* in_a, float* in_b, float* in_c);
+void Tdx9(int32_t count, float* out, float* in_a, float* in_b, float* in_c);
+void Tdx10(int32_t count, float* out, float* in_a, float* in_b, float* in_c);
+void Tdx11(int32_t count, float* out, float* in_a, float* in_b, float* in_c);
+void Tdx12(int32_t count, float* out, float* in_a, float* in_b, float* in_c);
+void Tdx13(int32_t count, float* out, float* in_a, float* in_b, float* in_c);
+void Tdx14(int32_t count, float* out, float* in_a, float* in_b, float* in_c);
+void Tdx15(int32_t count, float* out, float* in_a, float* in_b, float* in_c);
+void Tdx18(int32_t count, float* out, float* in_a, float* in_b, float* in_c);
+void Tdx19(int32_t count, float* out, float* in_a, float* in_b, float* in_c);
+void Tdx20(int32_t count, float* out, float* in_a, float* in_b, float* in_c);
+void Tdx21(int32_t count, float* out, float* in_a, float* in_b, float* in_c);
+void Tdx22(int32_t count, float* out, float* in_a, float* in_b, float* in_c);
+void Tdx23(int32_t count, float* out, float* in_a, float* in_b, float* in_c);
+void Tdx28(int32_t count, float* out, float* in_a, float* in_b, float* in_c);
+void Tdx29(int32_t count, float* out, float* in_a, float* in_b, float* in_c);
+void Tdx39(int32_t count, float* out, float* in_a, float* in_b, float* in_c);
+void Tdx40(int32_t count, float* out, float* in_a, float* in_b, float* in_c);
+void Tdx41(int32_t count, float* out, float* in_a, float* in_b, float* in_c);
+void Tdx42(int32_t count, float* out, float* in_a, float* in_b, float* in_c);
+
+}  // namespace pintle

@@ -1,0 +1,66 @@
+// The table RegisterTdxFunc hands out, and RegisterTdxFunc itself.
+#include "plugin/exports.h"
+#include "plugin/tdx_numbered.h"
+#include "plugin/tdx_table.h"
+
+namespace pintle {
+
+void TdxNotAvailable(int32_t, float*, float*, float*, float*) {}
+
+const TdxTableEntry kTdxTable[kTdxFunctionCount + 1] = {
+    {1, Tdx1},
+    {2, Tdx2},
+    {3, TdxNotAvailable},
+    {4, TdxNotAvailable},
+    {5, TdxNotAvailable},
+    {6, TdxNotAvailable},
+    {7, Tdx7},
+    {8, Tdx8},
+    {9, Tdx9},
+    {10, Tdx10},
+    {11, Tdx11},
+    {12, Tdx12},
+    {13, Tdx13},
+    {14, Tdx14},
+    {15, Tdx15},
+    {16, TdxNotAvailable},
+    {17, TdxNotAvailable},
+    {18, Tdx18},
+    {19, Tdx19},
+    {20, Tdx20},
+    {21, Tdx21},
+    {22, Tdx22},
+    {23, Tdx23},
+    {24, TdxNotAvailable},
+    {25, TdxNotAvailable},
+    {26, TdxNotAvailable},
+    {27, TdxNotAvailable},
+    {28, Tdx28},
+    {29, Tdx29},
+    {30, TdxNotAvailable},
+    {31, TdxNotAvailable},
+    {32, TdxNotAvailable},
+    {33, TdxNotAvailable},
+    {34, TdxNotAvailable},
+    {35, TdxNotAvailable},
+    {36, TdxNotAvailable},
+    {37, TdxNotAvailable},
+    {38, TdxNotAvailable},
+    {39, Tdx39},
+    {40, Tdx40},
+    {41, Tdx41},
+    {42, Tdx42},
+    {43, TdxNotAvailable},
+    {44, TdxNotAvailable},
+    {45, TdxNotAvailable},
+    {46, TdxNotAvailable},
+    {0, nullptr},
+};
+
+}  // namespace pintle
+
+extern "C" int32_t pintle_RegisterTdxFunc(void** table) {
+    if (table == nullptr || *table != nullptr) return 0;
+    *table = const_cast<pintle::TdxTableEntry*>(pintle::kTdxTable);
+    return 1;
+}
