@@ -2,6 +2,7 @@
 
 #include "assistant/assistant.h"
 #include "common/paths.h"
+#include "common/settings.h"
 #include "formula/boundary_state.h"
 #include "log/plugin_log.h"
 #include "startup/version.h"
@@ -30,6 +31,7 @@ void ConnectAtLoad() {
 }
 
 void OnProcessAttach() {
+    LoadSettings();
     const std::wstring exe = TerminalExecutableName();
     PluginLog::Instance().WriteFormatted(L"Pintle.dll Version(%sVaro专用) Attach %s", {PINTLE_VERSION_WIDE, exe});
     NoteHost(exe);

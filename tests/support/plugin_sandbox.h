@@ -7,6 +7,7 @@
 #include "assistant/assistant_state.h"
 #include "assistant/quotes.h"
 #include "common/paths.h"
+#include "common/settings.h"
 #include "log/plugin_log.h"
 
 namespace pintle::test {
@@ -28,6 +29,7 @@ private:
     static void Reset() {
         ResetAssistantState();
         ResetQuoteBatch();
+        ResetSettings();
         PluginLog::Instance().Reopen();
     }
 };
