@@ -1,6 +1,6 @@
 #include "log/plugin_log.h"
 
-#include <shlwapi.h>
+#include <windows.h>
 
 #include "common/clock.h"
 #include "common/local_time.h"
@@ -21,10 +21,11 @@ struct PluginLog::Impl {
         const std::wstring dir = TerminalDirectory() + kLogDirectoryName;
         CreateDirectoryW(dir.c_str(), nullptr);  // an existing directory is fine
         path = dir + L"\\" + LogFileName(today);
-        const bool exists = PathFileExistsW(path.c_str()) != 0;
-        HANDLE h = CreateFileW(path.c_str(), exists ? FILE_APPEND_DATA : GENERIC_WRITE,
-                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                               exists ? OPEN_EXISTING : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        // Append-only whether or not the file exists yet: another terminal
+        // in the same directory may be writing the same day's file, and
+        // every line of both must land whole at the end.
+        HANDLE h = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                               OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
         file.reset(h == INVALID_HANDLE_VALUE ? nullptr : h);
     }
 

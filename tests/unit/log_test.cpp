@@ -75,13 +75,17 @@ TEST_F(PluginLogTest, WritesTimestampedUtf8LinesWithoutBom) {
               "2026-03-05 09:30:06 \xe6\x8e\xa5\xe6\x94\xb6\xe5\x88\xb0 \xe6\xb8\x85\xe4\xbb\x93\xe5\x91\xbd\xe4\xbb\xa4 5 \r\n");
 }
 
-TEST_F(PluginLogTest, ASecondRunTheSameDayAppends) {
-    PluginLog& log = PluginLog::Instance();
-    log.Reopen();
-    log.Write(L"first run");
-    log.Reopen();  // what the next load of the library does
-    log.Write(L"second run");
-    EXPECT_EQ(ReadFileBytes(DayFile()), "2026-03-05 09:30:05 first run\r\n2026-03-05 09:30:05 second run\r\n");
+TEST_F(PluginLogTest, ASecondRunOrASecondTerminalTheSameDayAppends) {
+    PluginLog first;  // creates the day's file
+    first.Write(L"first run");
+    PluginLog other;  // another terminal in the same directory, open at the same time
+    other.Write(L"other terminal");
+    first.Write(L"first run again");
+    first.Reopen();  // what the next load of the library does
+    first.Write(L"second run");
+    EXPECT_EQ(ReadFileBytes(DayFile()),
+              "2026-03-05 09:30:05 first run\r\n2026-03-05 09:30:05 other terminal\r\n"
+              "2026-03-05 09:30:05 first run again\r\n2026-03-05 09:30:05 second run\r\n");
 }
 
 TEST_F(PluginLogTest, KeepsTheDayItWasOpenedOnPastMidnight) {
