@@ -38,7 +38,7 @@ FileLayout LayoutOf(StoreFile& file, bool data_db, uint64_t* size_out = nullptr)
 // an empty file: nothing that could be a record is lost.
 bool StartEmpty(StoreFile& file, int32_t first_word) {
     const int32_t header[2] = {first_word, 0};
-    return file.WriteAt(0, header, sizeof header) && file.Truncate(sizeof header) && file.Flush();
+    return file.WriteAt(0, header, sizeof header) && file.Truncate(sizeof header);
 }
 
 bool OpenOrCreate(StoreFile& file, const std::wstring& path, int32_t first_word) {
@@ -197,7 +197,7 @@ void KeyValueStore::WriteValue(std::string_view code, int32_t qualifier, int32_t
     // what it holds. New records then go after the last whole record.
     if (layout.whole != static_cast<uint64_t>(layout.count)) {
         const int32_t whole = static_cast<int32_t>(layout.whole);
-        if (!file_.WriteAt(offsetof(DataDbHeader, count), &whole, sizeof whole) || !file_.Flush()) return;
+        if (!file_.WriteAt(offsetof(DataDbHeader, count), &whole, sizeof whole)) return;
         layout.count = whole;
         layout.trusted = layout.whole;
     }
@@ -209,13 +209,15 @@ void KeyValueStore::WriteValue(std::string_view code, int32_t qualifier, int32_t
     const uint64_t index = fresh ? count_ : static_cast<uint64_t>(found->second.index);
     const uint32_t now = static_cast<uint32_t>(NowSeconds());
     const DataDbRecord record = EncodeDataDbRecord(key, value, now);
+    // Record first, count second: a writer that dies in between leaves a
+    // whole record that the next writer takes in. Each write reaches the
+    // system at once; a disk sync per value would cost more than the value.
     if (!file_.WriteAt(DataDbRecordOffset(version_, index), &record, sizeof record)) return;
     if (fresh) {
         const int32_t count = static_cast<int32_t>(index + 1);
         if (!file_.WriteAt(offsetof(DataDbHeader, count), &count, sizeof count)) return;
         count_ = index + 1;
     }
-    file_.Flush();
     index_[key] = Entry{value, static_cast<int32_t>(index), now};
     TouchFileWriteTime(path_);
     if (IsHistorySlot(slot)) AppendHistory(key, period, bar_time == kNoBarTime ? now : bar_time, value);
@@ -270,7 +272,6 @@ void KeyValueStore::AppendHistory(const ValueKey& key, int32_t period, uint32_t 
         const int32_t c = static_cast<int32_t>(count);
         file.WriteAt(offsetof(HistoryHeader, count), &c, sizeof c);
     }
-    file.Flush();
 }
 
 StoredValue KeyValueStore::ReadValue(std::string_view code, int32_t qualifier, int32_t assistant, int32_t slot) {

@@ -31,9 +31,11 @@ public:
     std::size_t ReadAt(uint64_t offset, void* buffer, std::size_t size);
     // True only when every byte was read.
     bool ReadExactly(uint64_t offset, void* buffer, std::size_t size) { return ReadAt(offset, buffer, size) == size; }
-    // True only when every byte was written.
+    // True only when every byte was written. Written bytes are handed to the
+    // system at once: every other process reads them from then on.
     bool WriteAt(uint64_t offset, const void* data, std::size_t size);
-    // Hands what was written to the disk.
+    // Waits until what was written is on the disk (for steps whose order
+    // must survive a crash of the machine).
     bool Flush();
     // Current length; false when it cannot be read.
     bool Size(uint64_t* size);

@@ -4,6 +4,9 @@
 // only reads: the files may be in use by a terminal or an assistant.
 #include <windows.h>
 
+#include <fcntl.h>
+#include <io.h>
+
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -86,6 +89,7 @@ int wmain(int argc, wchar_t** argv) {
     }
 
     const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    _setmode(_fileno(stdout), _O_BINARY);  // lines end with \n alone
     int exit_code = 0;
     for (const std::wstring& path : files) {
         const inspect::FileKind* kind = inspect::FindFileKind(kind_name, path);
