@@ -15,7 +15,9 @@ trap 'cleanup; wineserver -k >/dev/null 2>&1 || true' EXIT
 start_assistant() {  # number, extra options...
     local n=$1; shift
     local dir=$DEMO/assistant$n
-    (cd "$dir" && exec wine "$BUILD/Kovalt.exe" --number "$n" --journal "$(winepath -w "$dir")\\journal.txt" "$@" \
+    # A copy per assistant: each keeps its value store beside its executable.
+    cp "$BUILD/Kovalt.exe" "$dir/"
+    (cd "$dir" && exec wine "$dir/Kovalt.exe" --number "$n" --journal "$(winepath -w "$dir")\\journal.txt" "$@" \
         >"$dir/output.txt" 2>&1) &
     pids+=($!)
     for _ in $(seq 100); do grep -q ready "$dir/output.txt" 2>/dev/null && return 0; sleep 0.1; done
@@ -24,8 +26,8 @@ start_assistant() {  # number, extra options...
     exit 1
 }
 
-start_assistant 0 --extra-receivers 1
-start_assistant 1
+start_assistant 0 --extra-receivers 1 --store "600000 0 0 100 0 1.5"
+start_assistant 1 --store "000001 0 0 100 0 2"
 
 cat >"$DEMO/terminal/session.txt" <<'SCRIPT'
 # A DZH formula: buy 300 shares at 10.50 with formula 3 on assistant 0, on the last bar.
@@ -59,3 +61,6 @@ done
 echo
 echo "=== the day's log: $DEMO/terminal/助手日志/"
 cat "$DEMO"/terminal/助手日志/*.log | tr -d '\r'
+echo
+echo "=== assistant 0's value store, printed by pintle-inspect"
+wine "$BUILD/pintle-inspect.exe" "$(winepath -w "$DEMO/assistant0/TradeSelfData/data.db")"

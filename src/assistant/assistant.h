@@ -25,6 +25,10 @@ void SelectAssistant(int32_t n);
 HWND CurrentMainWindow();
 // Closes and destroys the current link (unload).
 void CloseAssistant();
+// Drive and directory, with a trailing backslash, of the executable that owns
+// the window (the directory of that assistant's own files); empty when any
+// step fails.
+std::wstring AssistantExecutableDirectory(HWND window);
 
 // Process id of the first running process with that executable file name
 // (ASCII case ignored), or 0.

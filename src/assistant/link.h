@@ -67,10 +67,6 @@ private:
 // otherwise followed by the number in decimal.
 std::wstring MappingNameFor(int32_t n);
 
-// Drive and directory, with a trailing backslash, of the executable that owns
-// the window; empty when any step fails.
-std::wstring AssistantExecutableDirectory(HWND window);
-
 // Widens a 32-bit handle value from the block.
 inline HWND WindowFromBlock(uint32_t value) { return reinterpret_cast<HWND>(static_cast<uintptr_t>(value)); }
 

@@ -20,6 +20,11 @@ std::wstring TerminalDirectory();
 // File name of the terminal's executable, e.g. L"Brisko.exe".
 std::wstring TerminalExecutableName();
 
+// Whether a file or directory of that name exists (PathFileExistsW).
+bool PathExists(const std::wstring& path);
+// Creates one directory level with default security; false when it fails.
+bool CreateOneDirectory(const std::wstring& path);
+
 // Tests run inside their own executable; they point the terminal directory
 // elsewhere. Empty text restores the real one.
 void SetTerminalDirectoryForTesting(const std::wstring& dir);

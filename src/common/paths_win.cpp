@@ -1,6 +1,7 @@
 #include <mutex>
 
 #include <windows.h>
+#include <shlwapi.h>
 
 #include "common/paths.h"
 
@@ -28,6 +29,10 @@ std::wstring TerminalDirectory() {
 }
 
 std::wstring TerminalExecutableName() { return FileNamePart(ModulePath()); }
+
+bool PathExists(const std::wstring& path) { return PathFileExistsW(path.c_str()) != FALSE; }
+
+bool CreateOneDirectory(const std::wstring& path) { return CreateDirectoryW(path.c_str(), nullptr) != FALSE; }
 
 void SetTerminalDirectoryForTesting(const std::wstring& dir) {
     std::lock_guard<std::mutex> lock(g_override_mutex);

@@ -5,7 +5,9 @@
 #include "common/settings.h"
 #include "formula/boundary_state.h"
 #include "log/plugin_log.h"
+#include "startup/data_path.h"
 #include "startup/version.h"
+#include "store/store.h"
 
 namespace pintle {
 
@@ -19,7 +21,10 @@ void NoteHost(std::wstring_view exe_name) {
 
 void ConnectAtLoad() {
     SwitchAssistant(CurrentAssistantNumber());
-    if (CurrentMainWindow() != nullptr) return;
+    if (CurrentMainWindow() != nullptr) {
+        CurrentAssistantStore();  // opens it beside the assistant's executable
+        return;
+    }
     if (FindProcess(L"Kovalt.exe") != 0) {
         PluginLog::Instance().WriteFormatted(
             L"无法连接到自动交易，可能是公式里指定的软件编号(%d)和自动交易软件里设置不匹配或者权限不足,"
@@ -30,16 +35,28 @@ void ConnectAtLoad() {
     }
 }
 
+void OpenOwnStoreAtLoad() {
+    const std::wstring& custom = CurrentSettings().custom_path;
+    const OwnStorePlace place = ChooseOwnStorePlace(TerminalDirectory(), custom);
+    if (!place.create_dir.empty() && !PathExists(place.create_dir)) CreateOneDirectory(place.create_dir);
+    OpenOwnStore(place.file, place.writable);
+    if (!custom.empty()) {
+        PluginLog::Instance().WriteFormatted(L"配置了自定义数据路径=%s 只读模式,只能Get不能Set ", {place.file});
+    }
+}
+
 void OnProcessAttach() {
     LoadSettings();
     const std::wstring exe = TerminalExecutableName();
     PluginLog::Instance().WriteFormatted(L"Pintle.dll Version(%sVaro专用) Attach %s", {PINTLE_VERSION_WIDE, exe});
     NoteHost(exe);
     ConnectAtLoad();
+    OpenOwnStoreAtLoad();
 }
 
 void OnProcessDetach() {
     CloseAssistant();
+    ReleaseStores();
     PluginLog::Instance().WriteFormatted(L"~Pintle.dll Version(%s) DeAttach %s",
                                          {PINTLE_VERSION_WIDE, TerminalExecutableName()});
 }

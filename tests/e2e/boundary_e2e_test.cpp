@@ -108,7 +108,8 @@ TEST(BuiltDll, CarriesTheVersionItLogs) {
 
 TEST(Load, WritesAttachAndDetachLinesAndAppendsOnTheNextRun) {
     TempDir work(L"attach");
-    KovaltProcess kovalt({.number = 0}, work.path());  // connected: no diagnosis lines
+    // Connected, and its value store is there: no diagnosis lines.
+    KovaltProcess kovalt({.number = 0, .exe_dir = work.path(), .store = {L"600000 0 0 100 0 1"}}, work.path());
     ASSERT_TRUE(kovalt.Started());
     Terminal terminal(L"Brisko.exe");
     const RunResult first = terminal.Run({L"call", L"RUNMODE"});

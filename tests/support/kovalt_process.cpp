@@ -187,7 +187,15 @@ KovaltProcess::KovaltProcess(const KovaltOptions& options, const std::wstring& w
         return;
     }
 
-    const std::wstring exe = std::wstring(PINTLE_BUILD_DIR_WIN) + L"\\Kovalt.exe";
+    std::wstring exe = std::wstring(PINTLE_BUILD_DIR_WIN) + L"\\Kovalt.exe";
+    if (!options.exe_dir.empty()) {
+        const std::wstring copy = options.exe_dir + L"\\Kovalt.exe";
+        if (!CopyFileW(exe.c_str(), copy.c_str(), FALSE)) {
+            ADD_FAILURE() << "cannot copy Kovalt.exe to " << Narrow(copy) << ", error " << GetLastError();
+            return;
+        }
+        exe = copy;
+    }
     std::wstring command = Quote(exe);
     auto add = [&](const wchar_t* name, const std::wstring& value) { command += L" " + std::wstring(name) + L" " + Quote(value); };
     add(L"--number", std::to_wstring(options.number));
@@ -200,6 +208,7 @@ KovaltProcess::KovaltProcess(const KovaltOptions& options, const std::wstring& w
     }
     if (options.fail_main) command += L" --fail-main";
     if (options.hang_main_ms > 0) add(L"--hang-main-ms", std::to_wstring(options.hang_main_ms));
+    for (const std::wstring& write : options.store) add(L"--store", write);
     add(L"--journal", journal_path_);
     add(L"--ready-event", ready_name);
     add(L"--quit-event", quit_name);
@@ -329,6 +338,21 @@ LRESULT KovaltProcess::SendControl(UINT message, LPARAM lparam) {
         return 0;
     }
     return static_cast<LRESULT>(result);
+}
+
+bool KovaltProcess::StoreValue(const std::wstring& write) {
+    const int n = WideCharToMultiByte(CP_ACP, 0, write.data(), static_cast<int>(write.size()), nullptr, 0, nullptr,
+                                      nullptr);
+    std::string text(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
+    WideCharToMultiByte(CP_ACP, 0, write.data(), static_cast<int>(write.size()), text.data(), n, nullptr, nullptr);
+    COPYDATASTRUCT data{kKovaltStoreValue, static_cast<DWORD>(text.size()), text.data()};
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutW(main_window_, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data), SMTO_NORMAL, 20000,
+                             &result)) {
+        ADD_FAILURE() << "store write was not answered, error " << GetLastError();
+        return false;
+    }
+    return result == 1;
 }
 
 }  // namespace pintle::test

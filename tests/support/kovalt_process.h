@@ -29,6 +29,7 @@ namespace pintle::test {
 constexpr UINT kKovaltRepublish = WM_APP + 1;
 constexpr UINT kKovaltDestroyMain = WM_APP + 2;
 constexpr UINT kKovaltSetVersion = WM_APP + 3;
+constexpr ULONG_PTR kKovaltStoreValue = WM_APP + 4;  // dwData of a WM_COPYDATA store write
 
 struct KovaltOptions {
     int number = 0;
@@ -37,6 +38,11 @@ struct KovaltOptions {
     std::vector<int> refresh_receivers;
     bool fail_main = false;
     int hang_main_ms = 0;
+    // Run a copy of Kovalt.exe in this directory, so that its value store
+    // (TradeSelfData beside the executable) is the test's own. Empty: the
+    // build directory's Kovalt.exe.
+    std::wstring exe_dir;
+    std::vector<std::wstring> store;  // --store writes at start
 };
 
 // One journal line, split into its fields.
@@ -139,6 +145,9 @@ public:
     // start, whatever the block says now, and waits for it to be handled;
     // gives the window's answer.
     LRESULT SendControl(UINT message, LPARAM lparam);
+    // Has the stand-in store a value: "CODE QUALIFIER ASSISTANT SLOT PERIOD
+    // VALUE [BARTIME [TIME]]" (docs/kovalt.md); true when it did.
+    bool StoreValue(const std::wstring& write);
 
     // Sets the quit event and waits for the exit (at most 10 s, then the
     // process is terminated and a failure reported). Idempotent.

@@ -34,6 +34,12 @@ bool Assistant::Start(std::wstring* error) {
     if (!options_.ready_event.empty() && !(ready_event_ = OpenEvent(options_.ready_event, error))) return false;
     if (!options_.quit_event.empty() && !(quit_event_ = OpenEvent(options_.quit_event, error))) return false;
 
+    for (const std::wstring& write : options_.store_writes) {
+        if (!StoreValue(write)) {
+            *error = L"cannot store " + write;
+            return false;
+        }
+    }
     if (!publisher_.Open(options_.number, error)) return false;
     if (publisher_.TookOver()) {
         std::fwprintf(stderr, L"note: mapping %ls already existed; taking it over\n",
@@ -121,6 +127,13 @@ LRESULT Assistant::OnCopyData(const WindowRole& role, WPARAM wparam, const COPYD
     journal_.Append(FormatCopyData(RoleName(role), data.dwData, wparam, payload));
 
     if (data.dwData == pintle::kKindRefreshRequest) Republish();
+    if (data.dwData == kControlStoreValue) {
+        const std::string text(reinterpret_cast<const char*>(payload.data()), payload.size());
+        const int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+        std::wstring wide(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
+        if (n > 0) MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
+        return StoreValue(wide) ? 1 : 0;
+    }
 
     if (role.IsMain()) {
         if (options_.hang_main_ms > 0) Sleep(options_.hang_main_ms);
@@ -130,5 +143,13 @@ LRESULT Assistant::OnCopyData(const WindowRole& role, WPARAM wparam, const COPYD
 }
 
 void Assistant::Republish() { publisher_.Publish(state_); }
+
+bool Assistant::StoreValue(const std::wstring& text) {
+    const auto write = ParseStoreWrite(text);
+    std::wstring error = L"expected CODE QUALIFIER ASSISTANT SLOT PERIOD VALUE [BARTIME [TIME]]";
+    if (write && store_.Write(*write, &error)) return true;
+    std::fwprintf(stderr, L"store: %ls: %ls\n", text.c_str(), error.c_str());
+    return false;
+}
 
 }  // namespace kovalt

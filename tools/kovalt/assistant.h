@@ -8,6 +8,9 @@
 //   kControlDestroyMain     destroy the main window; mapping and block stay
 //                           as they are (the block keeps the old handle)
 //   kControlSetVersion      lParam = new version number, then republish
+//   WM_COPYDATA with dwData kControlStoreValue: the payload is a store write
+//                           (value_store.h) in the ANSI code page; answers 1
+//                           when it was stored, 0 when not
 //   WM_CLOSE                leave the message loop and exit with code 0
 #pragma once
 #include <optional>
@@ -19,12 +22,14 @@
 #include "journal.h"
 #include "options.h"
 #include "publisher.h"
+#include "value_store.h"
 
 namespace kovalt {
 
 constexpr UINT kControlRepublish = WM_APP + 1;
 constexpr UINT kControlDestroyMain = WM_APP + 2;
 constexpr UINT kControlSetVersion = WM_APP + 3;
+constexpr ULONG_PTR kControlStoreValue = WM_APP + 4;
 
 class Assistant final : public MessageSink {
 public:
@@ -44,11 +49,13 @@ public:
 private:
     LRESULT OnCopyData(const WindowRole& role, WPARAM wparam, const COPYDATASTRUCT& data);
     void Republish();
+    bool StoreValue(const std::wstring& text);
 
     Options options_;
     PublishedState state_;
     Journal journal_;
     Publisher publisher_;
+    ValueStore store_{OwnDirectory()};
     pintle::UniqueHandle ready_event_;
     pintle::UniqueHandle quit_event_;
     // Last, so the windows go first and no message arrives at a half-gone

@@ -24,6 +24,7 @@ struct Options {
     bool live = false;          // echo journal lines to stdout
     std::wstring ready_event;   // empty: none
     std::wstring quit_event;    // empty: none
+    std::vector<std::wstring> store_writes;  // --store: values written at start
 };
 
 struct ParseResult {

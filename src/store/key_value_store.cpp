@@ -1,0 +1,360 @@
+#include "store/key_value_store.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+
+#include "common/clock.h"
+#include "common/paths.h"
+#include "common/text.h"
+#include "log/plugin_log.h"
+
+namespace pintle {
+namespace {
+
+// The upgrade keeps a copy of the old file beside it until the rewrite is on
+// the disk: written under a temporary name, then renamed, so a copy under
+// the final name is always whole.
+std::wstring BackupPath(const std::wstring& path) { return path + L".bak"; }
+std::wstring BackupTempPath(const std::wstring& path) { return path + L".bak.tmp"; }
+
+constexpr uint64_t kRecordsPerRead = 4096;
+constexpr uint64_t kMaxRecords = static_cast<uint64_t>(std::numeric_limits<int32_t>::max());
+
+PluginLog& Log() { return PluginLog::Instance(); }
+
+FileLayout LayoutOf(StoreFile& file, bool data_db, uint64_t* size_out = nullptr) {
+    uint64_t size = 0;
+    if (!file.Size(&size)) return FileLayout{};
+    unsigned char header[8] = {};
+    const std::size_t got = file.ReadAt(0, header, sizeof header);
+    if (size_out) *size_out = size;
+    // A header shorter than the size claims (a concurrent truncation) is no header.
+    const uint64_t seen = got < sizeof header ? got : size;
+    return data_db ? ExamineDataDb(header, seen) : ExamineHistory(header, seen);
+}
+
+// A missing file, or one too short to hold its header, is started afresh as
+// an empty file: nothing that could be a record is lost.
+bool StartEmpty(StoreFile& file, int32_t first_word) {
+    const int32_t header[2] = {first_word, 0};
+    return file.WriteAt(0, header, sizeof header) && file.Truncate(sizeof header);
+}
+
+bool OpenOrCreate(StoreFile& file, const std::wstring& path, int32_t first_word) {
+    if (file.OpenExisting(path, true)) return true;
+    if (!file.Create(path)) return false;
+    StartEmpty(file, first_word);
+    file.Close();
+    return file.OpenExisting(path, true);
+}
+
+}  // namespace
+
+void KeyValueStore::Open(const std::wstring& path, bool writable) {
+    path_ = path;
+    writable_ = writable;
+    uint32_t error = 0;
+    if (!mutex_.Create(&error)) {
+        Log().WriteFormatted(L"Create KovaltKeyValueDB Mutex fail error = %d", {static_cast<long long>(error)});
+    }
+    write_time_ = 0;
+    count_ = 0;
+    StoreMutex::Hold hold(mutex_);
+    OpenFile();
+}
+
+void KeyValueStore::OpenFile() {
+    index_.clear();
+    count_ = 0;
+    version_ = 0;
+    if (writable_) {
+        RecoverInterruptedUpgrade();
+        if (!OpenOrCreate(file_, path_, kDataDbVersionNew)) {
+            Log().WriteFormatted(L"写文件失败 %s", {path_});
+            return;
+        }
+        uint64_t size = 0;
+        if (file_.Size(&size) && size < sizeof(DataDbHeader)) StartEmpty(file_, kDataDbVersionNew);
+        LoadAll();
+        if (IsUpgradableDataDbVersion(version_)) Upgrade();
+        return;
+    }
+    if (!file_.OpenExisting(path_, false)) {
+        Log().WriteFormatted(L"读文件失败 %s", {path_});
+        return;
+    }
+    write_time_ = FileWriteTimeSeconds(path_);
+    LoadAll();
+}
+
+FileLayout KeyValueStore::CurrentLayout() { return LayoutOf(file_, true); }
+
+void KeyValueStore::LoadAll() {
+    index_.clear();
+    count_ = 0;
+    LoadRecords(CurrentLayout(), 0);
+}
+
+void KeyValueStore::LoadRecords(const FileLayout& layout, uint64_t start) {
+    if (!layout.header_complete) return;
+    if (layout.version != version_ && !index_.empty()) {
+        // Rewritten in another layout behind our back: what we hold is stale.
+        index_.clear();
+        start = 0;
+    }
+    version_ = layout.version;
+    const uint64_t end = std::min(layout.trusted, kMaxRecords);
+    if (start > end) {
+        index_.clear();
+        start = 0;
+    }
+    const std::size_t size = layout.record_size;
+    std::vector<unsigned char> buffer;
+    for (uint64_t first = start; first < end; first += kRecordsPerRead) {
+        const uint64_t n = std::min(kRecordsPerRead, end - first);
+        buffer.resize(static_cast<std::size_t>(n) * size);
+        const std::size_t got = file_.ReadAt(DataDbRecordOffset(version_, first), buffer.data(), buffer.size());
+        const uint64_t whole = got / size;
+        for (uint64_t i = 0; i < whole; ++i) {
+            StoredRecord r = DecodeDataDbRecord(version_, buffer.data() + i * size);
+            index_[std::move(r.key)] = Entry{r.value, static_cast<int32_t>(first + i), r.time};
+        }
+        if (whole < n) {
+            count_ = first + whole;
+            return;
+        }
+    }
+    count_ = end;
+}
+
+void KeyValueStore::RecoverInterruptedUpgrade() {
+    DeleteFileAt(BackupTempPath(path_));  // an unfinished copy: data.db was not touched yet
+    const std::wstring backup = BackupPath(path_);
+    if (!FileExistsAt(backup)) return;
+    StoreFile copy;
+    if (!copy.OpenExisting(backup, false)) return;
+    const std::string original = copy.ReadAll();
+    copy.Close();
+    if (original.size() < sizeof(DataDbHeader)) return;
+    StoreFile file;
+    if (!file.OpenExisting(path_, true) && !file.Create(path_)) return;
+    if (file.WriteAt(0, original.data(), original.size()) && file.Truncate(original.size()) && file.Flush()) {
+        file.Close();
+        DeleteFileAt(backup);
+        Log().WriteFormatted(L"数据文件上次升级未完成,已从备份恢复 %s", {path_});
+    }
+}
+
+void KeyValueStore::Upgrade() {
+    const std::string original = file_.ReadAll();
+    const auto upgraded = UpgradedDataDb(original);
+    const std::wstring backup = BackupPath(path_);
+    const std::wstring temp = BackupTempPath(path_);
+    if (!upgraded || !WriteWholeFile(temp, original) || !RenameFileDurably(temp, backup)) {
+        DeleteFileAt(temp);
+        Log().WriteFormatted(L"数据文件升级失败 %s", {path_});
+        return;
+    }
+    // Records first and the header last: until the header says version 3
+    // the file is still read as the old version, and the copy is there for
+    // a process that dies in between.
+    const std::string& bytes = *upgraded;
+    const std::size_t header = sizeof(DataDbHeader);
+    const bool ok = file_.WriteAt(header, bytes.data() + header, bytes.size() - header) && file_.Flush() &&
+                    file_.WriteAt(0, bytes.data(), header) && file_.Truncate(bytes.size()) && file_.Flush();
+    if (ok) {
+        DeleteFileAt(backup);
+        version_ = kDataDbVersionUpgraded;
+        return;
+    }
+    if (file_.WriteAt(0, original.data(), original.size()) && file_.Truncate(original.size()) && file_.Flush()) {
+        DeleteFileAt(backup);
+    }
+    Log().WriteFormatted(L"数据文件升级失败 %s", {path_});
+}
+
+void KeyValueStore::WriteValue(std::string_view code, int32_t qualifier, int32_t assistant, int32_t slot,
+                               double value, int32_t period, uint32_t bar_time) {
+    if (!writable_ || code.size() > kStoreCodeMaxBytes) return;
+    StoreMutex::Hold hold(mutex_);
+    if (!file_.IsOpen()) {
+        OpenFile();
+        if (!file_.IsOpen()) return;
+    }
+    const ValueKey key = MakeValueKey(code, qualifier, assistant, slot, static_cast<uint8_t>(period));
+
+    // The file as it is now: another process may have appended since we
+    // last looked, and a file we cannot make sense of is left alone.
+    FileLayout layout = CurrentLayout();
+    if (!layout.header_complete || !IsCurrentDataDbVersion(layout.version) || layout.CountNegative() ||
+        layout.whole >= kMaxRecords) {
+        Log().WriteFormatted(L"数据文件异常,不写入 %s 版本=%d 记录数=%d", {path_, layout.version, layout.count});
+        return;
+    }
+    // Whole records the header does not count (a writer died between its
+    // record and its count) are taken in; a count beyond the file is cut to
+    // what it holds. New records then go after the last whole record.
+    if (layout.whole != static_cast<uint64_t>(layout.count)) {
+        const int32_t whole = static_cast<int32_t>(layout.whole);
+        if (!file_.WriteAt(offsetof(DataDbHeader, count), &whole, sizeof whole)) return;
+        layout.count = whole;
+        layout.trusted = layout.whole;
+    }
+    LoadRecords(layout, count_);
+    if (count_ != layout.whole) return;  // could not read what the file holds
+
+    const auto found = index_.find(key);
+    const bool fresh = found == index_.end();
+    const uint64_t index = fresh ? count_ : static_cast<uint64_t>(found->second.index);
+    const uint32_t now = static_cast<uint32_t>(NowSeconds());
+    const DataDbRecord record = EncodeDataDbRecord(key, value, now);
+    // Record first, count second: a writer that dies in between leaves a
+    // whole record that the next writer takes in. Each write reaches the
+    // system at once; a disk sync per value would cost more than the value.
+    if (!file_.WriteAt(DataDbRecordOffset(version_, index), &record, sizeof record)) return;
+    if (fresh) {
+        const int32_t count = static_cast<int32_t>(index + 1);
+        if (!file_.WriteAt(offsetof(DataDbHeader, count), &count, sizeof count)) return;
+        count_ = index + 1;
+    }
+    index_[key] = Entry{value, static_cast<int32_t>(index), now};
+    TouchFileWriteTime(path_);
+    if (IsHistorySlot(slot)) AppendHistory(key, period, bar_time == kNoBarTime ? now : bar_time, value);
+}
+
+std::wstring KeyValueStore::HistoryPath(std::string_view code, int32_t qualifier, int32_t assistant, int32_t slot,
+                                        int32_t period, std::wstring* relative) {
+    const std::wstring wide = AnsiToWide(code);
+    if (!IsPlainPathComponent(wide)) {
+        Log().WriteFormatted(L"股票代码不能用作路径,跳过历史数据:%s", {wide});
+        return {};
+    }
+    *relative = HistoryRelativePath(wide, qualifier, assistant, slot, period);
+    return DirectoryPart(path_) + *relative;
+}
+
+void KeyValueStore::AppendHistory(const ValueKey& key, int32_t period, uint32_t entry_time, double value) {
+    std::wstring relative;
+    const std::wstring path = HistoryPath(key.code, key.qualifier, key.assistant, key.slot, period, &relative);
+    if (path.empty()) return;
+    CreateParentDirectories(DirectoryPart(path_), relative);
+    StoreFile file;
+    if (!OpenOrCreate(file, path, kHistoryFormat)) return;
+    uint64_t size = 0;
+    if (file.Size(&size) && size < sizeof(HistoryHeader)) StartEmpty(file, kHistoryFormat);
+    const FileLayout layout = LayoutOf(file, false);
+    if (!layout.header_complete || layout.CountNegative() || layout.whole >= kMaxRecords) {
+        Log().WriteFormatted(L"历史文件异常,不写入 %s 记录数=%d", {path, layout.count});
+        return;
+    }
+    const int32_t bucket_period = period == 0 ? 8 : period;
+    const HistoryEntry entry{entry_time, 0, value};
+    // As with data.db, the entries the file really holds decide where the
+    // next one goes, whatever a torn header says.
+    const uint64_t n = layout.whole;
+    uint64_t at = n;
+    uint64_t count = n + 1;
+    if (n > 0) {
+        HistoryEntry last{};
+        if (!file.ReadExactly(HistoryEntryOffset(n - 1), &last, sizeof last)) return;
+        switch (PlanHistoryAppend(bucket_period, key.slot, last.time, entry_time)) {
+            case HistoryAppend::Append: break;
+            case HistoryAppend::OverwriteLast:
+                at = n - 1;
+                count = n;
+                break;
+            case HistoryAppend::Ignore: return;
+        }
+    }
+    if (!file.WriteAt(HistoryEntryOffset(at), &entry, sizeof entry)) return;
+    if (static_cast<uint64_t>(layout.count) != count) {
+        const int32_t c = static_cast<int32_t>(count);
+        file.WriteAt(offsetof(HistoryHeader, count), &c, sizeof c);
+    }
+}
+
+StoredValue KeyValueStore::ReadValue(std::string_view code, int32_t qualifier, int32_t assistant, int32_t slot) {
+    if (code.size() > kStoreCodeMaxBytes) {
+        Log().WriteFormatted(L"股票代码长度异常:%s", {AnsiToWide(code)});
+        return {};
+    }
+    StoreMutex::Hold hold(mutex_);
+    if (!file_.IsOpen()) return {};
+    const ValueKey key{std::string(code), qualifier, slot, 0, assistant};
+    auto found = index_.find(key);
+    if (writable_) return found == index_.end() ? StoredValue{} : StoredValue{found->second.value, found->second.time};
+
+    if (found != index_.end()) {
+        // Re-read the record in the file's own layout: another process may
+        // have written a newer value into it.
+        unsigned char bytes[sizeof(DataDbRecord)];
+        const std::size_t size = DataDbRecordSize(version_);
+        if (file_.ReadExactly(DataDbRecordOffset(version_, found->second.index), bytes, size)) {
+            const StoredRecord r = DecodeDataDbRecord(version_, bytes);
+            if (r.key == key) {
+                found->second.value = r.value;
+                found->second.time = r.time;
+                write_time_ = FileWriteTimeSeconds(path_);
+                return StoredValue{r.value, r.time};
+            }
+        }
+        // The record is gone or holds another key: the file was replaced.
+        LoadAll();
+    } else {
+        LoadRecords(CurrentLayout(), count_);
+    }
+    found = index_.find(key);
+    return found == index_.end() ? StoredValue{} : StoredValue{found->second.value, found->second.time};
+}
+
+std::vector<HistoryPoint> KeyValueStore::ReadHistory(std::string_view code, int32_t qualifier, int32_t assistant,
+                                                     int32_t slot, int32_t period) {
+    std::vector<HistoryPoint> points;
+    if (path_.empty()) return points;
+    std::wstring relative;
+    const std::wstring path = HistoryPath(code, qualifier, assistant, slot, period, &relative);
+    if (path.empty()) return points;
+    StoreMutex::Hold hold(mutex_);
+    StoreFile file;
+    if (writable_) {
+        CreateParentDirectories(DirectoryPart(path_), relative);
+        if (!OpenOrCreate(file, path, kHistoryFormat)) return points;
+    } else if (!file.OpenExisting(path, false)) {
+        return points;
+    }
+    const FileLayout layout = LayoutOf(file, false);
+    if (layout.trusted == 0) return points;
+    std::vector<HistoryEntry> entries(static_cast<std::size_t>(std::min(layout.trusted, kMaxRecords)));
+    const std::size_t got = file.ReadAt(HistoryEntryOffset(0), entries.data(), entries.size() * sizeof(HistoryEntry));
+    entries.resize(got / sizeof(HistoryEntry));
+    points.reserve(entries.size());
+    for (const HistoryEntry& e : entries) points.push_back(HistoryPoint{e.time, e.value});
+    return points;
+}
+
+bool KeyValueStore::ReloadIfChanged() {
+    StoreMutex::Hold hold(mutex_);
+    const int64_t now = FileWriteTimeSeconds(path_);
+    const bool changed = write_time_ >= 1 && now != write_time_ && file_.IsOpen();
+    if (changed) {
+        LoadAll();
+        Log().WriteFormatted(L"reload %s", {path_});
+    }
+    write_time_ = now;
+    return changed;
+}
+
+void KeyValueStore::Close() {
+    {
+        StoreMutex::Hold hold(mutex_);
+        file_.Close();
+    }
+    mutex_.Close();
+    index_.clear();
+    count_ = 0;
+    version_ = 0;
+    write_time_ = 0;
+}
+
+}  // namespace pintle

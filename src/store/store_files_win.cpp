@@ -1,0 +1,171 @@
+#include "store/store_files.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <utility>
+
+namespace pintle {
+namespace {
+
+constexpr wchar_t kStoreMutexName[] = L"Global\\KovaltKeyValueDB";
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+constexpr int64_t kEpochDiff = 11644473600LL;  // seconds from 1601 to 1970
+
+HANDLE AsHandle(void* h) { return static_cast<HANDLE>(h); }
+
+void* OpenHandle(const std::wstring& path, DWORD access, DWORD disposition) {
+    HANDLE h = CreateFileW(path.c_str(), access, kShareAll, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return h == INVALID_HANDLE_VALUE ? nullptr : h;
+}
+
+OVERLAPPED At(uint64_t offset) {
+    OVERLAPPED o{};
+    o.Offset = static_cast<DWORD>(offset & 0xFFFFFFFFu);
+    o.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    return o;
+}
+
+}  // namespace
+
+StoreFile::StoreFile(StoreFile&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
+
+StoreFile& StoreFile::operator=(StoreFile&& other) noexcept {
+    if (this != &other) {
+        Close();
+        handle_ = std::exchange(other.handle_, nullptr);
+    }
+    return *this;
+}
+
+bool StoreFile::OpenExisting(const std::wstring& path, bool writable) {
+    Close();
+    handle_ = OpenHandle(path, writable ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ, OPEN_EXISTING);
+    return IsOpen();
+}
+
+bool StoreFile::Create(const std::wstring& path) {
+    Close();
+    handle_ = OpenHandle(path, GENERIC_READ | GENERIC_WRITE, CREATE_ALWAYS);
+    return IsOpen();
+}
+
+void StoreFile::Close() {
+    if (handle_) CloseHandle(AsHandle(std::exchange(handle_, nullptr)));
+}
+
+std::size_t StoreFile::ReadAt(uint64_t offset, void* buffer, std::size_t size) {
+    if (!handle_) return 0;
+    std::size_t done = 0;
+    while (done < size) {
+        OVERLAPPED o = At(offset + done);
+        const DWORD want = static_cast<DWORD>(std::min<std::size_t>(size - done, 1u << 24));
+        DWORD got = 0;
+        if (!ReadFile(AsHandle(handle_), static_cast<char*>(buffer) + done, want, &got, &o) || got == 0) break;
+        done += got;
+    }
+    return done;
+}
+
+bool StoreFile::WriteAt(uint64_t offset, const void* data, std::size_t size) {
+    if (!handle_) return false;
+    std::size_t done = 0;
+    while (done < size) {
+        OVERLAPPED o = At(offset + done);
+        const DWORD want = static_cast<DWORD>(std::min<std::size_t>(size - done, 1u << 24));
+        DWORD put = 0;
+        if (!WriteFile(AsHandle(handle_), static_cast<const char*>(data) + done, want, &put, &o) || put == 0)
+            return false;
+        done += put;
+    }
+    return true;
+}
+
+bool StoreFile::Flush() { return handle_ && FlushFileBuffers(AsHandle(handle_)); }
+
+bool StoreFile::Size(uint64_t* size) {
+    LARGE_INTEGER li{};
+    if (!handle_ || !GetFileSizeEx(AsHandle(handle_), &li)) return false;
+    *size = static_cast<uint64_t>(li.QuadPart);
+    return true;
+}
+
+bool StoreFile::Truncate(uint64_t size) {
+    if (!handle_) return false;
+    FILE_END_OF_FILE_INFO info{};
+    info.EndOfFile.QuadPart = static_cast<LONGLONG>(size);
+    return SetFileInformationByHandle(AsHandle(handle_), FileEndOfFileInfo, &info, sizeof info) != 0;
+}
+
+std::string StoreFile::ReadAll() {
+    uint64_t size = 0;
+    if (!Size(&size) || size > (uint64_t{1} << 31)) return {};
+    std::string bytes(static_cast<std::size_t>(size), '\0');
+    bytes.resize(ReadAt(0, bytes.data(), bytes.size()));
+    return bytes;
+}
+
+StoreMutex::~StoreMutex() { Close(); }
+
+bool StoreMutex::Create(uint32_t* error) {
+    if (handle_) return true;
+    handle_ = CreateMutexW(nullptr, FALSE, kStoreMutexName);
+    if (!handle_ && error) *error = GetLastError();
+    return handle_ != nullptr;
+}
+
+void StoreMutex::Close() {
+    if (handle_) CloseHandle(AsHandle(std::exchange(handle_, nullptr)));
+}
+
+StoreMutex::Hold::Hold(StoreMutex& mutex) : handle_(mutex.handle_) {
+    if (!handle_) return;
+    const DWORD r = WaitForSingleObject(AsHandle(handle_), INFINITE);
+    acquired_ = r == WAIT_OBJECT_0 || r == WAIT_ABANDONED;
+}
+
+StoreMutex::Hold::~Hold() {
+    if (acquired_) ReleaseMutex(AsHandle(handle_));
+}
+
+int64_t FileWriteTimeSeconds(const std::wstring& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return 0;
+    const uint64_t t = (static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                       data.ftLastWriteTime.dwLowDateTime;
+    return static_cast<int64_t>(t / 10000000ULL) - kEpochDiff;
+}
+
+bool TouchFileWriteTime(const std::wstring& path) {
+    HANDLE h = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    const bool ok = SetFileTime(h, nullptr, nullptr, &now) != 0;
+    CloseHandle(h);
+    return ok;
+}
+
+void CreateParentDirectories(const std::wstring& base_dir, const std::wstring& relative_file) {
+    for (std::size_t pos = relative_file.find(L'\\'); pos != std::wstring::npos;
+         pos = relative_file.find(L'\\', pos + 1)) {
+        CreateDirectoryW((base_dir + relative_file.substr(0, pos)).c_str(), nullptr);
+    }
+}
+
+bool FileExistsAt(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+bool DeleteFileAt(const std::wstring& path) { return DeleteFileW(path.c_str()) != 0; }
+
+bool RenameFileDurably(const std::wstring& from, const std::wstring& to) {
+    return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+bool WriteWholeFile(const std::wstring& path, const std::string& bytes) {
+    StoreFile file;
+    if (!file.Create(path)) return false;
+    return file.WriteAt(0, bytes.data(), bytes.size()) && file.Flush();
+}
+
+}  // namespace pintle
