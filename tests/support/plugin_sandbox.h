@@ -1,6 +1,6 @@
 // Runs the plug-in's static library in a test as if freshly loaded by a
-// terminal in `dir`: the log goes there, and no assistant link, quote batch
-// or throttle survives from an earlier test. Everything is put back at the end.
+// terminal in `dir`: the log goes there, and no assistant link, quote batch,
+// throttle or cache survives from an earlier test. Everything is put back at the end.
 #pragma once
 #include <string>
 
@@ -9,6 +9,7 @@
 #include "common/paths.h"
 #include "common/settings.h"
 #include "log/plugin_log.h"
+#include "net/net.h"
 
 namespace pintle::test {
 
@@ -30,6 +31,7 @@ private:
         ResetAssistantState();
         ResetQuoteBatch();
         ResetSettings();
+        ResetNetState();
         PluginLog::Instance().Reopen();
     }
 };
