@@ -29,6 +29,18 @@ start_assistant() {  # number, extra options...
 start_assistant 0 --extra-receivers 1 --store "600000 0 0 100 0 1.5"
 start_assistant 1 --store "000001 0 0 100 0 2"
 
+# The stand-in finance site serves the project's share-bonus pages; the
+# terminal finds it through ShareBonusHost in Pintle.ini.
+SITE=$DEMO/site
+PAGES=$(winepath -w "$(cd "$(dirname "$0")/.." && pwd)/tests/data/sharebonus")
+mkdir -p "$SITE"
+(cd "$SITE" && exec wine "$BUILD/bonus-server.exe" --root "$PAGES" \
+    --port-file "$(winepath -w "$SITE")\\port.txt" --journal "$(winepath -w "$SITE")\\requests.txt" \
+    >"$SITE/output.txt" 2>&1) &
+pids+=($!)
+for _ in $(seq 100); do [ -s "$SITE/port.txt" ] && break; sleep 0.1; done
+printf '[Settings]\r\nShareBonusHost=127.0.0.1:%s\r\n' "$(tr -d '\r\n' <"$SITE/port.txt")" >>"$DEMO/terminal/Pintle.ini"
+
 cat >"$DEMO/terminal/session.txt" <<'SCRIPT'
 # A DZH formula: buy 300 shares at 10.50 with formula 3 on assistant 0, on the last bar.
 echo == BUY on the last bar (assistant 0)
@@ -59,6 +71,11 @@ for n in 0 1; do
     sed 's/ bytes=.*//' "$DEMO/assistant$n/journal.txt"
 done
 echo
+if grep -q -a '^GET ' "$SITE/requests.txt" 2>/dev/null; then
+    echo "=== pages the stand-in finance site served"
+    grep -a '^GET ' "$SITE/requests.txt" | tr -d '\r'
+    echo
+fi
 echo "=== the day's log: $DEMO/terminal/助手日志/"
 cat "$DEMO"/terminal/助手日志/*.log | tr -d '\r'
 echo

@@ -14,6 +14,8 @@ struct LocalTime {
 LocalTime ToLocalTime(int64_t utc_seconds);
 // UTC seconds of 00:00:00 local time on the given day; 0 for an impossible date.
 int64_t LocalMidnight(int year, int month, int day);
+// UTC seconds of a local date and time; 0 for an impossible one.
+int64_t LocalToSeconds(const LocalTime& t);
 
 // "YYYY-MM-DD"
 std::string FormatDate(const LocalTime& t);

@@ -37,11 +37,24 @@ LocalTime ToLocalTime(int64_t utc_seconds) {
 }
 
 int64_t LocalMidnight(int year, int month, int day) {
-    if (year < 1601 || year > 30827 || month < 1 || month > 12 || day < 1 || day > 31) return 0;
+    LocalTime t;
+    t.year = year;
+    t.month = month;
+    t.day = day;
+    return LocalToSeconds(t);
+}
+
+int64_t LocalToSeconds(const LocalTime& t) {
+    if (t.year < 1601 || t.year > 30827 || t.month < 1 || t.month > 12 || t.day < 1 || t.day > 31 || t.hour < 0 ||
+        t.hour > 23 || t.minute < 0 || t.minute > 59 || t.second < 0 || t.second > 59)
+        return 0;
     SYSTEMTIME local{};
-    local.wYear = static_cast<WORD>(year);
-    local.wMonth = static_cast<WORD>(month);
-    local.wDay = static_cast<WORD>(day);
+    local.wYear = static_cast<WORD>(t.year);
+    local.wMonth = static_cast<WORD>(t.month);
+    local.wDay = static_cast<WORD>(t.day);
+    local.wHour = static_cast<WORD>(t.hour);
+    local.wMinute = static_cast<WORD>(t.minute);
+    local.wSecond = static_cast<WORD>(t.second);
     SYSTEMTIME utc{};
     if (!TzSpecificLocalTimeToSystemTime(nullptr, &local, &utc)) return 0;
     return FromSystemTime(utc);

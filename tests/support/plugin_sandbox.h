@@ -1,6 +1,6 @@
 // Runs the plug-in's static library in a test as if freshly loaded by a
 // terminal in `dir`: the log goes there, and no assistant link, quote batch,
-// throttle or open store survives from an earlier test. Everything is put back at the end.
+// throttle, open store or cache survives from an earlier test. Everything is put back at the end.
 #pragma once
 #include <string>
 
@@ -9,6 +9,7 @@
 #include "common/paths.h"
 #include "common/settings.h"
 #include "log/plugin_log.h"
+#include "net/net.h"
 #include "store/store.h"
 
 namespace pintle::test {
@@ -32,6 +33,7 @@ private:
         ResetQuoteBatch();
         ResetSettings();
         ResetStoreState();
+        ResetNetState();
         PluginLog::Instance().Reopen();
     }
 };

@@ -1,0 +1,83 @@
+// The share-bonus records of each code: fetched once per code, at most one
+// page in any 5 seconds across the process, kept until unload.
+#include <algorithm>
+
+#include "common/clock.h"
+#include "common/local_time.h"
+#include "common/settings.h"
+#include "common/text.h"
+#include "log/plugin_log.h"
+#include "net/net.h"
+#include "net/net_state.h"
+#include "net/share_bonus_page.h"
+
+namespace pintle {
+namespace {
+
+constexpr int64_t kFetchIntervalSeconds = 5;
+
+NetState g_net;
+
+}  // namespace
+
+NetState& Net() { return g_net; }
+
+void ResetNetState() { g_net = NetState{}; }
+
+const std::vector<ShareBonusRecord>* FindShareBonus(std::string_view code) {
+    const auto it = g_net.share_bonus.find(code);
+    return it == g_net.share_bonus.end() ? nullptr : &it->second;
+}
+
+void RefreshShareBonus(std::string_view code) {
+    const int64_t now = NowSeconds();
+    // A clock set back does not stop every fetch until it catches up.
+    if (now >= g_net.last_fetch_time && now - g_net.last_fetch_time <= kFetchIntervalSeconds) return;
+    std::vector<ShareBonusRecord>& records = g_net.share_bonus[std::string(code)];
+    records.clear();
+    records = FetchShareBonus(code);
+    g_net.last_fetch_time = NowSeconds();
+}
+
+std::wstring ShareBonusUrl(std::wstring_view host, std::string_view code) {
+    std::wstring url = L"http://";
+    url += host;
+    url += L"/corp/go.php/vISSUE_ShareBonus/stockid/";
+    url += AnsiToWide(code);
+    url += L".phtml";
+    return url;
+}
+
+std::vector<ShareBonusRecord> FetchShareBonus(std::string_view code) {
+    std::vector<ShareBonusRecord> records;
+    const std::wstring& host = CurrentSettings().share_bonus_host;
+    if (host.empty()) {
+        if (!g_net.no_host_logged) PluginLog::Instance().Write(kNoShareBonusHostLine);
+        g_net.no_host_logged = true;
+        return records;
+    }
+    const std::string page = FetchUrl(ShareBonusUrl(host, code));
+    ParseShareBonusTable(page, 1, records, LocalMidnight);
+    ParseShareBonusTable(page, 2, records, LocalMidnight);
+    std::stable_sort(records.begin(), records.end(),
+                     [](const ShareBonusRecord& a, const ShareBonusRecord& b) { return a.ex_date < b.ex_date; });
+    return records;
+}
+
+int64_t ParseLocalDate(std::string_view date, std::string_view time) {
+    const DateTextFields f = ReadDateText(date, time);
+    LocalTime t = ToLocalTime(NowSeconds());
+    if (f.has_date) {
+        t.year = f.year;
+        t.month = f.month;
+        t.day = f.day;
+    }
+    if (f.has_time) {
+        t.hour = f.hour;
+        t.minute = f.minute;
+        t.second = f.second;
+    }
+    return LocalToSeconds(t);
+}
+
+}  // namespace pintle

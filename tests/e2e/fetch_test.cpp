@@ -1,0 +1,131 @@
+// The fetcher and the share-bonus records against a real HTTP server on
+// 127.0.0.1 (bonus-server.exe), under Wine's WinINet.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <ostream>
+
+#include "common/clock.h"
+#include "common/settings.h"
+#include "log/plugin_log.h"
+#include "net/net.h"
+#include "support/bonus_server.h"
+#include "support/plugin_sandbox.h"
+#include "support/temp_dir.h"
+#include "support/terminal.h"
+
+namespace pintle {
+
+void PrintTo(const ShareBonusRecord& r, std::ostream* os);  // share_bonus_test.cpp
+
+namespace test {
+namespace {
+
+class FetchTest : public ::testing::Test {
+protected:
+    // Pintle.ini with ShareBonusHost, read as at load.
+    void UseHost(const std::wstring& host) {
+        ASSERT_TRUE(WriteFileBytes(dir_.File(L"Pintle.ini"), "[Settings]\r\nShareBonusHost=" +
+                                                                 std::string(host.begin(), host.end()) + "\r\n"));
+        LoadSettings();
+    }
+    std::vector<std::string> Log() const { return LogMessagesOf(ReadFileBytes(PluginLog::Instance().Path())); }
+
+    TempDir dir_{L"fetch"};
+    PluginSandbox sandbox_{dir_.path()};
+};
+
+TEST_F(FetchTest, APageLongerThanOneReadArrivesWholeAndAsRequested) {
+    BonusServer server(L"files", dir_.path());
+    ASSERT_TRUE(server.Started());
+    const std::string page = ReadFileBytes(ShareBonusPagesDir() + L"\\600000.phtml");
+    ASSERT_GT(page.size(), 4000u);
+    EXPECT_EQ(FetchUrl(ShareBonusUrl(server.Host(), "600000")), page);
+    const std::string head = server.Journal();
+    EXPECT_EQ(head.rfind("GET /corp/go.php/vISSUE_ShareBonus/stockid/600000.phtml HTTP/1.1\r\n", 0), 0u) << head;
+    EXPECT_NE(head.find("\r\nUser-Agent: IE9\r\n"), std::string::npos) << head;
+    EXPECT_EQ(Log(), std::vector<std::string>{});
+}
+
+TEST_F(FetchTest, ServersThatFailOrMisbehaveAreGivenUpWithinSeconds) {
+    const struct {
+        const wchar_t* mode;
+        bool stopped;     // nothing listens on its port any more
+        const char* log;
+        bool log_url;     // the log line ends in the URL
+    } cases[] = {
+        {L"files", true, nullptr, false},
+        {L"silent", false, nullptr, false},
+        // Wine reports the socket's time-out (WSAETIMEDOUT), Windows 12002.
+        {L"stall", false, "InternetReadFile error = 10060", false},
+        {L"trickle", false, "网页 10 秒内未收完，整页丢弃: ", true},
+        {L"flood", false, "网页超过 4194304 字节，整页丢弃: ", true},
+    };
+    for (const auto& c : cases) {
+        const std::string mode(c.mode, c.mode + wcslen(c.mode));
+        BonusServer server(c.mode, dir_.path());
+        ASSERT_TRUE(server.Started());
+        if (c.stopped) server.Stop();
+        const std::wstring url = ShareBonusUrl(server.Host(), "600000");
+        const std::size_t logged = Log().size();
+        const ULONGLONG start = GetTickCount64();
+        EXPECT_EQ(FetchUrl(url), "") << mode;
+        EXPECT_LT(GetTickCount64() - start, 20000u) << mode;
+        const std::vector<std::string> lines = Log();
+        EXPECT_EQ(std::vector<std::string>(lines.begin() + logged, lines.end()),
+                  c.log ? std::vector<std::string>{c.log + (c.log_url ? std::string(url.begin(), url.end()) : "")}
+                        : std::vector<std::string>{})
+            << mode;
+    }
+}
+
+TEST_F(FetchTest, RecordsAreFetchedOncePerCodeAndAtMostOncePerFiveSeconds) {
+    BonusServer server(L"files", dir_.path());
+    ASSERT_TRUE(server.Started());
+    UseHost(server.Host());
+    ManualClock clock;
+    ScopedClock installed(clock);
+
+    EXPECT_EQ(FindShareBonus("600000"), nullptr);
+    RefreshShareBonus("600000");
+    const auto* records = FindShareBonus("600000");
+    ASSERT_NE(records, nullptr);
+    // The page lists the newest first, with "--" rows and a rights issue on
+    // the ex-date of a dividend; local midnights of UTC+8.
+    EXPECT_EQ(*records, (std::vector<ShareBonusRecord>{{1268150400, 0, 2.5f, 4.5f, 0},
+                                                       {1563206400, 3, 0, 0, 2},
+                                                       {1590508800, 10, 3, 5.8f, 0},
+                                                       {1687276800, 3, 0, 0, 1.5f},
+                                                       {1720022400, 0, 0, 0, 4.15f}}));
+
+    clock.AdvanceSeconds(5);
+    RefreshShareBonus("600036");
+    EXPECT_EQ(FindShareBonus("600036"), nullptr);
+    clock.AdvanceSeconds(1);
+    RefreshShareBonus("600036");  // no page for it: fetched, nothing found
+    ASSERT_NE(FindShareBonus("600036"), nullptr);
+    EXPECT_TRUE(FindShareBonus("600036")->empty());
+
+    const std::string journal = server.Journal();
+    EXPECT_NE(journal.find("GET /corp/go.php/vISSUE_ShareBonus/stockid/600036.phtml "), std::string::npos);
+    std::size_t requests = 0;
+    for (std::size_t at = 0; (at = journal.find("GET ", at)) != std::string::npos; ++at) ++requests;
+    EXPECT_EQ(requests, 2u);
+    EXPECT_EQ(Log(), std::vector<std::string>{});
+}
+
+TEST_F(FetchTest, WithoutAHostNothingIsFetchedAndTheLogSaysSoOnce) {
+    ManualClock clock;
+    ScopedClock installed(clock);
+    RefreshShareBonus("600000");
+    clock.AdvanceSeconds(6);
+    RefreshShareBonus("600036");
+    ASSERT_NE(FindShareBonus("600036"), nullptr);
+    EXPECT_TRUE(FindShareBonus("600036")->empty());
+    EXPECT_EQ(Log(), std::vector<std::string>{"Pintle.ini 未设置 ShareBonusHost，不获取分红送配记录"});
+}
+
+}  // namespace
+}  // namespace test
+}  // namespace pintle
