@@ -187,7 +187,15 @@ KovaltProcess::KovaltProcess(const KovaltOptions& options, const std::wstring& w
         return;
     }
 
-    const std::wstring exe = std::wstring(PINTLE_BUILD_DIR_WIN) + L"\\Kovalt.exe";
+    std::wstring exe = std::wstring(PINTLE_BUILD_DIR_WIN) + L"\\Kovalt.exe";
+    if (options.own_directory) {
+        const std::wstring copy = work_dir + L"\\Kovalt.exe";
+        if (!CopyFileW(exe.c_str(), copy.c_str(), FALSE)) {
+            ADD_FAILURE() << "cannot copy Kovalt.exe, error " << GetLastError();
+            return;
+        }
+        exe = copy;
+    }
     std::wstring command = Quote(exe);
     auto add = [&](const wchar_t* name, const std::wstring& value) { command += L" " + std::wstring(name) + L" " + Quote(value); };
     add(L"--number", std::to_wstring(options.number));
@@ -198,6 +206,7 @@ KovaltProcess::KovaltProcess(const KovaltOptions& options, const std::wstring& w
         for (const int n : options.refresh_receivers) list += (list.empty() ? L"" : L",") + std::to_wstring(n);
         add(L"--refresh-receivers", list);
     }
+    for (const auto& spec : options.screening) add(L"--screening", spec);
     if (options.fail_main) command += L" --fail-main";
     if (options.hang_main_ms > 0) add(L"--hang-main-ms", std::to_wstring(options.hang_main_ms));
     add(L"--journal", journal_path_);

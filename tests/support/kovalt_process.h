@@ -37,6 +37,10 @@ struct KovaltOptions {
     std::vector<int> refresh_receivers;
     bool fail_main = false;
     int hang_main_ms = 0;
+    // Runs a copy of Kovalt.exe from the work directory, which then is the
+    // assistant directory the plug-in finds (screening files, stores).
+    bool own_directory = false;
+    std::vector<std::wstring> screening;  // --screening KIND:N:CODES, written at start
 };
 
 // One journal line, split into its fields.

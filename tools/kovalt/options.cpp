@@ -59,7 +59,8 @@ ParseResult ParseCommandLine(const std::vector<std::wstring>& args) {
         }
         static const wchar_t* const kValueOptions[] = {L"--number",       L"--version",    L"--extra-receivers",
                                                        L"--refresh-receivers", L"--hang-main-ms", L"--journal",
-                                                       L"--ready-event",  L"--quit-event"};
+                                                       L"--ready-event",  L"--quit-event",
+                                                       L"--screening"};
         bool known = false;
         for (const wchar_t* option : kValueOptions) known = known || name == option;
         if (!known) return fail(L"unknown argument " + name);
@@ -93,6 +94,10 @@ ParseResult ParseCommandLine(const std::vector<std::wstring>& args) {
             options.ready_event = value;
         } else if (name == L"--quit-event") {
             options.quit_event = value;
+        } else if (name == L"--screening") {
+            auto spec = ParseScreeningSpec(value);
+            if (!spec) return fail(L"--screening takes KIND:N:CODE,CODE,... with KIND WenCai, HotStocks or AI");
+            options.screening.push_back(std::move(*spec));
         }
         ++i;
     }
@@ -102,7 +107,8 @@ ParseResult ParseCommandLine(const std::vector<std::wstring>& args) {
 std::wstring UsageText() {
     return L"usage: Kovalt [--number N] [--version V] [--extra-receivers K]\n"
            L"              [--refresh-receivers N,N,...] [--fail-main] [--hang-main-ms MS]\n"
-           L"              [--journal PATH] [--live] [--ready-event NAME] [--quit-event NAME]\n";
+           L"              [--journal PATH] [--live] [--ready-event NAME] [--quit-event NAME]\n"
+           L"              [--screening KIND:N:CODE,CODE,...]...\n";
 }
 
 }  // namespace kovalt

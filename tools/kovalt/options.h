@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "formats/shared_state_block.h"
+#include "screening_files.h"
 
 namespace kovalt {
 
@@ -24,6 +25,7 @@ struct Options {
     bool live = false;          // echo journal lines to stdout
     std::wstring ready_event;   // empty: none
     std::wstring quit_event;    // empty: none
+    std::vector<ScreeningFileSpec> screening;  // result files written at start
 };
 
 struct ParseResult {
