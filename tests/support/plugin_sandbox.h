@@ -6,9 +6,12 @@
 
 #include "assistant/assistant_state.h"
 #include "assistant/quotes.h"
+#include "blocks/blocks.h"
 #include "common/paths.h"
 #include "common/settings.h"
+#include "diagnostics/diagnostics.h"
 #include "log/plugin_log.h"
+#include "screening/screening.h"
 
 namespace pintle::test {
 
@@ -30,6 +33,9 @@ private:
         ResetAssistantState();
         ResetQuoteBatch();
         ResetSettings();
+        ResetBlocksState();
+        ResetScreeningState();
+        ResetDiagnosticsState();
         PluginLog::Instance().Reopen();
     }
 };
