@@ -38,7 +38,7 @@ TEST(ListsE2e, ScreeningResultsOfTheAssistantAndTheMissingFileNotice) {
     // every notice the plug-in posted.
     PostMessageW(kovalt.MainWindow(), kKovaltRepublish, 0, 0);
     std::vector<std::string> notices;
-    for (int i = 0; i < 500; ++i) {
+    for (int i = 0; i < 2000; ++i) {  // at most 20 s
         const auto messages = kovalt.Messages();
         if (messages.empty() || messages.back().Get("msg") != "other") {
             Sleep(10);

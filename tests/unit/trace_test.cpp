@@ -144,7 +144,7 @@ TEST_F(Tracing, ARecalculationInsideAnOpenBoxShowsNoSecondBox) {
         MsgBox("SH600000", 1);
     };
     const Boxes boxes = Answering(call, IDOK, [] {
-        for (int i = 0; i < 5000 && g_inner_ret.load() < 0; ++i) Sleep(1);
+        for (int i = 0; i < 20000 && g_inner_ret.load() < 0; ++i) Sleep(1);
     });
     EXPECT_EQ(g_inner_ret.load(), 1);
     EXPECT_EQ(boxes.shown, 1);

@@ -95,9 +95,9 @@ ParseResult ParseCommandLine(const std::vector<std::wstring>& args) {
         } else if (name == L"--quit-event") {
             options.quit_event = value;
         } else if (name == L"--screening") {
-            auto spec = ParseScreeningSpec(value);
-            if (!spec) return fail(L"--screening takes KIND:N:CODE,CODE,... with KIND WenCai, HotStocks or AI");
-            options.screening.push_back(std::move(*spec));
+            auto file = ParseScreeningOption(value);
+            if (!file) return fail(L"--screening takes KIND:N:CODE,CODE,... with KIND WenCai, HotStocks or AI");
+            options.screening.push_back(std::move(*file));
         }
         ++i;
     }

@@ -25,7 +25,7 @@ struct Options {
     bool live = false;          // echo journal lines to stdout
     std::wstring ready_event;   // empty: none
     std::wstring quit_event;    // empty: none
-    std::vector<ScreeningFileSpec> screening;  // result files written at start
+    std::vector<ScreeningFile> screening;  // result files written at start
 };
 
 struct ParseResult {

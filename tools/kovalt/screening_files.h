@@ -10,7 +10,7 @@
 
 namespace kovalt {
 
-struct ScreeningFileSpec {
+struct ScreeningFile {
     std::wstring kind;               // sub-directory: WenCai, HotStocks or AI
     int number = 0;                  // query number: the file is <number>.txt
     std::vector<std::string> codes;  // ASCII, in file order; none gives an empty file
@@ -18,9 +18,9 @@ struct ScreeningFileSpec {
 
 // "KIND:N:CODE,CODE,..." (the codes may be empty). Nothing when malformed.
 // Pure, no Windows.
-std::optional<ScreeningFileSpec> ParseScreeningSpec(const std::wstring& text);
+std::optional<ScreeningFile> ParseScreeningOption(const std::wstring& text);
 // The file's bytes. Pure, no Windows.
-std::string ScreeningFileBytes(const ScreeningFileSpec& spec);
+std::string ScreeningFileBytes(const ScreeningFile& file);
 
 // Directory of Kovalt.exe, with a trailing backslash: the assistant
 // directory the plug-in finds from the main window.
@@ -28,6 +28,6 @@ std::wstring ExecutableDirectory();
 
 // Writes every file under `dir` (with a trailing backslash), creating the
 // kind's sub-directory. False with a message on the first failure.
-bool WriteScreeningFiles(const std::wstring& dir, const std::vector<ScreeningFileSpec>& specs, std::wstring* error);
+bool WriteScreeningFiles(const std::wstring& dir, const std::vector<ScreeningFile>& files, std::wstring* error);
 
 }  // namespace kovalt

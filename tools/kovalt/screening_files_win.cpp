@@ -14,16 +14,16 @@ std::wstring ExecutableDirectory() {
     return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
 }
 
-bool WriteScreeningFiles(const std::wstring& dir, const std::vector<ScreeningFileSpec>& specs, std::wstring* error) {
-    for (const auto& spec : specs) {
-        const std::wstring sub = dir + spec.kind;
+bool WriteScreeningFiles(const std::wstring& dir, const std::vector<ScreeningFile>& files, std::wstring* error) {
+    for (const auto& file : files) {
+        const std::wstring sub = dir + file.kind;
         CreateDirectoryW(sub.c_str(), nullptr);  // may exist already
-        const std::wstring path = sub + L"\\" + std::to_wstring(spec.number) + L".txt";
-        const std::string bytes = ScreeningFileBytes(spec);
-        pintle::UniqueHandle file(
+        const std::wstring path = sub + L"\\" + std::to_wstring(file.number) + L".txt";
+        const std::string bytes = ScreeningFileBytes(file);
+        pintle::UniqueHandle out(
             CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
         DWORD wrote = 0;
-        if (!file || !WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &wrote, nullptr) ||
+        if (!out || !WriteFile(out.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &wrote, nullptr) ||
             wrote != bytes.size()) {
             *error = L"cannot write " + path + L", error " + std::to_wstring(GetLastError());
             return false;
