@@ -23,6 +23,10 @@ void SwitchAssistant(int32_t n);
 void SelectAssistant(int32_t n);
 // The current link's main window, or null without a link or a window.
 HWND CurrentMainWindow();
+// The directory of the assistant's executable, with a trailing backslash,
+// where the assistant keeps its own files; refreshed first when it no longer
+// names an existing path. Empty while no assistant window was ever seen.
+std::wstring AssistantDirectory();
 // Closes and destroys the current link (unload).
 void CloseAssistant();
 // Drive and directory, with a trailing backslash, of the executable that owns

@@ -39,6 +39,11 @@ void RefreshAssistantDirectory() {
     if (HWND w = CurrentMainWindow()) s.directory = AssistantExecutableDirectory(w);
 }
 
+std::wstring AssistantDirectory() {
+    RefreshAssistantDirectory();
+    return Assistant().directory;
+}
+
 void CloseAssistant() {
     AssistantState& s = Assistant();
     if (s.link) {

@@ -42,6 +42,15 @@ std::wstring NormaliseCode(std::wstring text) {
     return text;
 }
 
+std::string NormaliseCodeBytes(std::string text) {
+    for (const std::string_view mark : {"sh", "SH", "sz", "SZ", "."}) {
+        for (auto pos = text.find(mark); pos != std::string::npos; pos = text.find(mark, pos)) {
+            text.erase(pos, mark.size());
+        }
+    }
+    return text;
+}
+
 std::string_view LabelText(const FormulaCall& call) { return FieldText(call.label, sizeof call.label); }
 
 std::string_view LabelCodeText(const FormulaCall& call) {

@@ -35,6 +35,9 @@ AssistantSelector SplitSelector(int32_t value);
 // Removes every "sh", "SH", "sz", "SZ" and "." (in that order, each over the
 // whole text). Mixed case such as "Sh" stays.
 std::wstring NormaliseCode(std::wstring text);
+// The same rule on the label's narrow bytes as they stand, with no code-page
+// conversion.
+std::string NormaliseCodeBytes(std::string text);
 
 // The label (offset 12) up to its zero byte, at most 20 bytes.
 std::string_view LabelText(const FormulaCall& call);

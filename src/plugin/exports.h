@@ -35,6 +35,16 @@ int32_t pintle_ORDERBUTTON(pintle::FormulaCall* call);
 int32_t pintle_SENDQUOTE(pintle::FormulaCall* call);
 int32_t pintle_SendQuote(pintle::FormulaCall* call);
 
+// Block lists, screening results, Log and MsgBox.
+int32_t pintle_save2blk(pintle::FormulaCall* call);
+int32_t pintle_del2blk(pintle::FormulaCall* call);
+int32_t pintle_BlkCount(pintle::FormulaCall* call);
+int32_t pintle_WenCai(pintle::FormulaCall* call);
+int32_t pintle_Hot(pintle::FormulaCall* call);
+int32_t pintle_Ai(pintle::FormulaCall* call);
+int32_t pintle_Log(pintle::FormulaCall* call);
+int32_t pintle_MsgBox(pintle::FormulaCall* call);
+
 // The TDX terminal's one entry: hands over the table of numbered functions.
 int32_t pintle_RegisterTdxFunc(void** table);
 

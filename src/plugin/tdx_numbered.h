@@ -33,4 +33,14 @@ void Tdx40(int32_t count, float* out, float* in_a, float* in_b, float* in_c);
 void Tdx41(int32_t count, float* out, float* in_a, float* in_b, float* in_c);
 void Tdx42(int32_t count, float* out, float* in_a, float* in_b, float* in_c);
 
+// Tracing, screening results and block lists (tdx_lists.cpp).
+void Tdx16(int32_t count, float* out, float* in_a, float* in_b, float* in_c);
+void Tdx17(int32_t count, float* out, float* in_a, float* in_b, float* in_c);
+void Tdx35(int32_t count, float* out, float* in_a, float* in_b, float* in_c);
+void Tdx36(int32_t count, float* out, float* in_a, float* in_b, float* in_c);
+void Tdx37(int32_t count, float* out, float* in_a, float* in_b, float* in_c);
+void Tdx38(int32_t count, float* out, float* in_a, float* in_b, float* in_c);
+void Tdx43(int32_t count, float* out, float* in_a, float* in_b, float* in_c);
+void Tdx44(int32_t count, float* out, float* in_a, float* in_b, float* in_c);
+
 }  // namespace pintle

@@ -361,7 +361,9 @@ TEST_F(KovaltExit, WrongCommandLinesExitWithCodeTwo) {
     AssistantsLock others_wait;
     const std::wstring exe = BuildFile(L"Kovalt.exe");
     for (const wchar_t* args : {L"--bogus", L"--number", L"--number x", L"--extra-receivers 6",
-                                L"--refresh-receivers 1,2,3,4,5,6", L"--refresh-receivers 1,,2"}) {
+                                L"--refresh-receivers 1,2,3,4,5,6", L"--refresh-receivers 1,,2",
+                                L"--screening Hot:3:600000", L"--screening WenCai:x:600000",
+                                L"--screening AI:3:600000,,1", L"--screening WenCai:3"}) {
         EXPECT_EQ(RunProcess(exe, args, dir_.path()).exit_code, 2u) << std::string(args, args + wcslen(args));
     }
 }

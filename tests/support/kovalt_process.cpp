@@ -206,6 +206,7 @@ KovaltProcess::KovaltProcess(const KovaltOptions& options, const std::wstring& w
         for (const int n : options.refresh_receivers) list += (list.empty() ? L"" : L",") + std::to_wstring(n);
         add(L"--refresh-receivers", list);
     }
+    for (const auto& value : options.screening) add(L"--screening", value);
     if (options.fail_main) command += L" --fail-main";
     if (options.hang_main_ms > 0) add(L"--hang-main-ms", std::to_wstring(options.hang_main_ms));
     for (const std::wstring& write : options.store) add(L"--store", write);
@@ -229,8 +230,14 @@ KovaltProcess::KovaltProcess(const KovaltOptions& options, const std::wstring& w
     startup.hStdOutput = output.get();
     startup.hStdError = output.get();
     PROCESS_INFORMATION info = {};
-    if (!CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
-                        work_dir.c_str(), &startup, &info)) {
+    // Under load Wine now and then fails a start with error 1359: try again.
+    bool created = false;
+    for (int attempt = 0; attempt < 3 && !created; ++attempt) {
+        created = CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
+                                 work_dir.c_str(), &startup, &info) != 0;
+        if (!created && GetLastError() != ERROR_INTERNAL_ERROR) break;
+    }
+    if (!created) {
         ADD_FAILURE() << "cannot start " << Narrow(exe) << ", error " << GetLastError();
         return;
     }

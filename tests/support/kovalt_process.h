@@ -43,6 +43,7 @@ struct KovaltOptions {
     // build directory's Kovalt.exe.
     std::wstring exe_dir;
     std::vector<std::wstring> store;  // --store writes at start
+    std::vector<std::wstring> screening;  // --screening KIND:N:CODES, written at start
 };
 
 // One journal line, split into its fields.

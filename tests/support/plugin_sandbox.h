@@ -6,10 +6,13 @@
 
 #include "assistant/assistant_state.h"
 #include "assistant/quotes.h"
+#include "blocks/blocks.h"
 #include "common/paths.h"
 #include "common/settings.h"
+#include "diagnostics/diagnostics.h"
 #include "log/plugin_log.h"
 #include "net/net.h"
+#include "screening/screening.h"
 #include "store/store.h"
 
 namespace pintle::test {
@@ -34,6 +37,9 @@ private:
         ResetSettings();
         ResetStoreState();
         ResetNetState();
+        ResetBlocksState();
+        ResetScreeningState();
+        ResetDiagnosticsState();
         PluginLog::Instance().Reopen();
     }
 };

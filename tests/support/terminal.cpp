@@ -71,8 +71,14 @@ RunResult RunProcess(const std::wstring& exe, const std::wstring& args, const st
     si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
     PROCESS_INFORMATION pi{};
     std::wstring cmd = Quote(exe) + L" " + args;
-    if (!CreateProcessW(exe.c_str(), cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, cwd.empty() ? nullptr : cwd.c_str(),
-                        &si, &pi)) {
+    // Under load Wine now and then fails a start with error 1359: try again.
+    bool started = false;
+    for (int attempt = 0; attempt < 3 && !started; ++attempt) {
+        started = CreateProcessW(exe.c_str(), cmd.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                 cwd.empty() ? nullptr : cwd.c_str(), &si, &pi) != 0;
+        if (!started && GetLastError() != ERROR_INTERNAL_ERROR) break;
+    }
+    if (!started) {
         ADD_FAILURE() << "cannot start process, error " << GetLastError();
         CloseHandle(read_end);
         CloseHandle(write_end);

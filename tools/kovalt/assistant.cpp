@@ -56,6 +56,8 @@ bool Assistant::Start(std::wstring* error) {
     state_.version = options_.version;
     Republish();
 
+    if (!WriteScreeningFiles(ExecutableDirectory(), options_.screening, error)) return false;
+
     std::fputs("ready\n", stdout);
     std::fflush(stdout);
     if (ready_event_) SetEvent(ready_event_.get());

@@ -59,7 +59,8 @@ ParseResult ParseCommandLine(const std::vector<std::wstring>& args) {
         }
         static const wchar_t* const kValueOptions[] = {L"--number",       L"--version",    L"--extra-receivers",
                                                        L"--refresh-receivers", L"--hang-main-ms", L"--journal",
-                                                       L"--ready-event",  L"--quit-event", L"--store"};
+                                                       L"--ready-event",  L"--quit-event", L"--store",
+                                                       L"--screening"};
         bool known = false;
         for (const wchar_t* option : kValueOptions) known = known || name == option;
         if (!known) return fail(L"unknown argument " + name);
@@ -95,6 +96,10 @@ ParseResult ParseCommandLine(const std::vector<std::wstring>& args) {
             options.quit_event = value;
         } else if (name == L"--store") {
             options.store_writes.push_back(value);
+        } else if (name == L"--screening") {
+            auto file = ParseScreeningOption(value);
+            if (!file) return fail(L"--screening takes KIND:N:CODE,CODE,... with KIND WenCai, HotStocks or AI");
+            options.screening.push_back(std::move(*file));
         }
         ++i;
     }
@@ -105,7 +110,8 @@ std::wstring UsageText() {
     return L"usage: Kovalt [--number N] [--version V] [--extra-receivers K]\n"
            L"              [--refresh-receivers N,N,...] [--fail-main] [--hang-main-ms MS]\n"
            L"              [--journal PATH] [--live] [--ready-event NAME] [--quit-event NAME]\n"
-           L"              [--store \"CODE QUALIFIER ASSISTANT SLOT PERIOD VALUE [BARTIME [TIME]]\"]...\n";
+           L"              [--store \"CODE QUALIFIER ASSISTANT SLOT PERIOD VALUE [BARTIME [TIME]]\"]...\n"
+           L"              [--screening KIND:N:CODE,CODE,...]...\n";
 }
 
 }  // namespace kovalt

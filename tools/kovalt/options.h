@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "formats/shared_state_block.h"
+#include "screening_files.h"
 
 namespace kovalt {
 
@@ -25,6 +26,7 @@ struct Options {
     std::wstring ready_event;   // empty: none
     std::wstring quit_event;    // empty: none
     std::vector<std::wstring> store_writes;  // --store: values written at start
+    std::vector<ScreeningFile> screening;  // result files written at start
 };
 
 struct ParseResult {

@@ -1,0 +1,113 @@
+// Screening results: the line rules of the assistant's files, the 5-second
+// re-check of their time, the missing-file notice and one cache per kind.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include "common/clock.h"
+#include "common/win.h"
+#include "screening/screening.h"
+#include "support/plugin_sandbox.h"
+#include "support/temp_dir.h"
+#include "support/terminal.h"
+
+namespace pintle {
+namespace {
+
+using test::ReadFileBytes;
+using test::WriteFileBytes;
+
+TEST(ScreeningCodeReader, TakesTheFirstFieldOfEveryNonEmptyLineAsWritten) {
+    const std::pair<std::string, std::vector<std::string>> cases[] = {
+        {"600000\t\xC6\xD6\xB7\xA2\n000001\n\n", {"600000", "000001"}},
+        {"600000\r\n000001\r\n", {"600000", "000001"}},
+        {"60\r0000\n\r\n", {"600000"}},
+        {"\xEF\xBB\xBF""600000\n", {"\xEF\xBB\xBF""600000"}},
+        {" 600000 \n\tname\n300750", {" 600000 ", "", "300750"}},
+        {"", {}},
+        {"\n\n", {}},
+        {std::string("6\0\t\0", 4), {std::string("6\0", 2)}},
+    };
+    for (const auto& [bytes, codes] : cases) {
+        ScreeningCodeReader whole, bytewise;
+        whole.Feed(bytes);
+        for (char c : bytes) bytewise.Feed(std::string_view(&c, 1));
+        EXPECT_EQ(whole.Finish(), codes) << bytes;
+        EXPECT_EQ(bytewise.Finish(), codes) << bytes;
+    }
+}
+
+class ScreeningFiles : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Assistant().directory = dir_.path() + L"\\";
+        for (const wchar_t* d : {L"WenCai", L"HotStocks", L"AI"}) CreateDirectoryW(dir_.File(d).c_str(), nullptr);
+    }
+    // Writes a result file and gives it a last-write time (seconds since 1970).
+    void Write(const wchar_t* file, const std::string& bytes, int64_t time) {
+        ASSERT_TRUE(WriteFileBytes(dir_.File(file), bytes));
+        UniqueHandle h(CreateFileW(dir_.File(file).c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        const uint64_t ticks = static_cast<uint64_t>(time) * 10000000ULL + 116444736000000000ULL;
+        const FILETIME ft{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+        ASSERT_TRUE(SetFileTime(h.get(), nullptr, nullptr, &ft));
+    }
+    std::vector<std::string> Log() const { return test::LogMessagesOf(ReadFileBytes(PluginLog::Instance().Path())); }
+
+    test::TempDir dir_{L"screening"};
+    test::PluginSandbox sandbox_{dir_.path()};
+    ManualClock clock_;
+    ScopedClock installed_{clock_};
+};
+
+TEST_F(ScreeningFiles, ARewriteIsSeenOnlyAfterFiveSecondsAndOnlyWithANewFileTime) {
+    const int64_t t0 = clock_.NowSeconds();
+    Write(L"AI\\7.txt", "600000\n", 1000);
+    auto hit = [](const char* code) { return ScreeningHit(ScreeningKind::kAi, code, 7); };
+    EXPECT_EQ(hit("600000"), 1);  // created and read
+    clock_.AdvanceSeconds(1);
+    EXPECT_EQ(hit("600000"), 1);  // first check of the file's time
+    Write(L"AI\\7.txt", "000001\n", 2000);
+    clock_.AdvanceSeconds(5);
+    EXPECT_EQ(hit("000001"), 0);  // 5 s after the check: not yet
+    clock_.AdvanceSeconds(1);
+    EXPECT_EQ(hit("000001"), 1);
+    Write(L"AI\\7.txt", "600036\n", 2000);  // same second: not noticed
+    clock_.AdvanceSeconds(10);
+    EXPECT_EQ(hit("600036"), 0);
+    EXPECT_EQ(hit("000001"), 1);
+    const ScreeningEntry& e = ScreeningCacheOf(ScreeningKind::kAi).at(7);
+    EXPECT_EQ(e.check_time, t0 + 17);
+    EXPECT_EQ(e.file_time, 2000);
+    EXPECT_EQ(e.codes, std::vector<std::string>{"000001"});
+}
+
+TEST_F(ScreeningFiles, ThreeKindsReadThreeFilesExactlyAndAMissingFileIsReported) {
+    Write(L"WenCai\\3.txt", "\xEF\xBB\xBF""000002\r\n600000\t\xC6\xD6\xB7\xA2\r\n\tname\n 600036", 1);
+    Write(L"HotStocks\\3.txt", "000001\n", 1);
+    Write(L"AI\\3.txt", "300750\n", 1);
+    const ScreeningKind kinds[] = {ScreeningKind::kWenCai, ScreeningKind::kHot, ScreeningKind::kAi};
+    const char* codes[] = {"600000", "000001", "300750"};
+    for (int k = 0; k < 3; ++k) {
+        for (int c = 0; c < 3; ++c) EXPECT_EQ(ScreeningHit(kinds[k], codes[c], 3), k == c ? 1 : 0) << k << c;
+    }
+    // Exactly the stored codes: no BOM stripped, no blank trimmed, an empty
+    // code is no member.
+    for (const char* code : {"000002", "600036", ""}) EXPECT_EQ(ScreeningHit(kinds[0], code, 3), 0) << code;
+    EXPECT_EQ(ScreeningCacheOf(kinds[1]).at(3).codes, std::vector<std::string>{"000001"});
+
+    // No assistant window: the notice's text goes to the log, at most once
+    // every 3 seconds whatever the kind.
+    EXPECT_EQ(ScreeningHit(ScreeningKind::kWenCai, "600000", 4), 0);
+    EXPECT_EQ(ScreeningHit(ScreeningKind::kHot, "600000", 4), 0);
+    clock_.AdvanceSeconds(3);
+    EXPECT_EQ(ScreeningHit(ScreeningKind::kHot, "600000", 4), 0);
+    EXPECT_EQ(Log(), (std::vector<std::string>{
+                         "没有在助手配置问财查询,请先在助手增加编号为 4 的问财查询条件\n"
+                         "也有可能是选股还没完成,如果已经创建条件请稍后重试",
+                         "没有在助手配置热点查询,请先在助手增加编号为 4 的热点查询条件\n"
+                         "也有可能是选股还没完成,如果已经创建条件请稍后重试"}));
+    EXPECT_EQ(ScreeningCacheOf(ScreeningKind::kWenCai).count(4), 0u);
+}
+
+}  // namespace
+}  // namespace pintle

@@ -1,0 +1,154 @@
+// Log and MsgBox: the exact texts, the 30-second quiet period shared by both
+// boxes, and who holds the call lock while a box is open. The boxes are real
+// MessageBoxW windows, answered from the test's thread while the call runs
+// on another.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <atomic>
+#include <functional>
+#include <thread>
+
+#include "common/clock.h"
+#include "formula/call_lock.h"
+#include "formula/tdx_arrays.h"
+#include "plugin/exports.h"
+#include "plugin/tdx_numbered.h"
+#include "support/formula_builder.h"
+#include "support/plugin_sandbox.h"
+#include "support/temp_dir.h"
+#include "support/terminal.h"
+
+namespace pintle {
+namespace {
+
+// The plug-in's open boxes in this process (ctest runs programs side by side).
+std::vector<HWND> OwnBoxes() {
+    std::vector<HWND> boxes;
+    for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, L"#32770", L"Pintle.dll 提示信息")) != nullptr;) {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(w, &pid);
+        if (pid == GetCurrentProcessId()) boxes.push_back(w);
+    }
+    return boxes;
+}
+
+struct Boxes {
+    int shown = 0;
+    std::wstring first_text;
+};
+
+// Runs `call` on another thread and answers every box it shows with
+// `button`, running `while_open` before the first answer.
+Boxes Answering(const std::function<void()>& call, WPARAM button, const std::function<void()>& while_open = {}) {
+    std::atomic<bool> done{false};
+    std::thread caller([&] {
+        call();
+        done = true;
+    });
+    Boxes boxes;
+    while (!done) {
+        const auto open = OwnBoxes();
+        if (open.empty()) {
+            Sleep(1);
+            continue;
+        }
+        if (boxes.shown++ == 0) {
+            wchar_t text[256] = {};
+            GetDlgItemTextW(open[0], 0xFFFF, text, 256);
+            boxes.first_text = text;
+            if (while_open) while_open();
+        }
+        SendMessageW(open[0], WM_COMMAND, button, 0);
+        while (IsWindow(open[0])) Sleep(1);
+    }
+    caller.join();
+    return boxes;
+}
+
+class Tracing : public ::testing::Test {
+protected:
+    std::vector<std::string> Log() const { return test::LogMessagesOf(test::ReadFileBytes(PluginLog::Instance().Path())); }
+    static float Tdx(TdxFunction fn, float code, float value) {
+        float out = -1, a = code, b = value, c = 0;
+        fn(1, &out, &a, &b, &c);
+        return out;
+    }
+    static int32_t MsgBox(const char* label, double value) {
+        test::FormulaBuilder f(3, label);
+        f.Arg(value);
+        return pintle_MsgBox(f.get());
+    }
+
+    test::TempDir dir_{L"trace"};
+    test::PluginSandbox sandbox_{dir_.path()};
+    ManualClock clock_;
+    ScopedClock installed_{clock_};
+};
+
+TEST_F(Tracing, LogWritesTheCodeAndTheValue) {
+    test::FormulaBuilder last(3, "SH600000"), early(3, "SH600036");
+    last.Arg(2.5);
+    early.Arg(7).SetBarByBar(1, 1);  // bar-by-bar, not the last bar: nothing
+    EXPECT_EQ(pintle_Log(last.get()), 1);
+    EXPECT_EQ(pintle_Log(early.get()), 0);
+    EXPECT_EQ(last.result(), (std::vector<double>{0, 0, 1}));
+    EXPECT_EQ(early.result(), (std::vector<double>{-1, -1, -1}));
+    EXPECT_EQ(Tdx(Tdx16, 600036, 3.14159f), 1.0f);
+    EXPECT_EQ(Log(), (std::vector<std::string>{"600000:Log=2.500", "600036:Log=3.142"}));
+}
+
+TEST_F(Tracing, OkSilencesBothBoxesForThirtySecondsAndCancelDoesNot) {
+    test::FormulaBuilder f(3, "SH600000");
+    f.Arg(2.5);
+    const Boxes first = Answering([&] { EXPECT_EQ(pintle_MsgBox(f.get()), 1); }, IDCANCEL);
+    EXPECT_EQ(first.first_text, L"600000: 2.500 \n点 确定 ,30秒将内不再提示");
+    EXPECT_EQ(f.result(), (std::vector<double>{0, 0, 1}));
+    EXPECT_EQ(Answering([] { MsgBox("SH600000", 1); }, IDOK).shown, 1);  // after Cancel: shown again
+
+    clock_.AdvanceSeconds(10);
+    EXPECT_EQ(Answering([] { MsgBox("SH600000", 1); }, IDOK).shown, 0);
+    clock_.AdvanceSeconds(20);  // exactly 30000 ms after the OK: still quiet
+    EXPECT_EQ(Answering([this] { EXPECT_EQ(Tdx(Tdx17, 1, 0.5f), 1.0f); }, IDOK).shown, 0);
+    clock_.AdvanceMs(1);
+    const Boxes tdx = Answering([this] { Tdx(Tdx17, 1, 0.5f); }, IDOK);
+    EXPECT_EQ(tdx.first_text, L"000001: 0.500 \n点 确定 ,30秒将内不再提示");
+    clock_.AdvanceSeconds(10);  // TDX 17's OK silences MsgBox too
+    EXPECT_EQ(Answering([] { MsgBox("SH600000", 1); }, IDOK).shown, 0);
+}
+
+TEST_F(Tracing, OnlyTheTdxBoxHoldsTheCallLock) {
+    bool free_during_msgbox = false, free_during_tdx = true;
+    auto probe = [](bool& free) {
+        return [&free] {
+            free = CallLock().TryEnter();
+            if (free) CallLock().Leave();
+        };
+    };
+    EXPECT_EQ(Answering([] { MsgBox("SH600000", 1); }, IDCANCEL, probe(free_during_msgbox)).shown, 1);
+    EXPECT_EQ(Answering([this] { Tdx(Tdx17, 1, 1); }, IDCANCEL, probe(free_during_tdx)).shown, 1);
+    EXPECT_TRUE(free_during_msgbox);
+    EXPECT_FALSE(free_during_tdx);
+}
+
+std::atomic<int32_t> g_inner_ret{-1};
+
+TEST_F(Tracing, ARecalculationInsideAnOpenBoxShowsNoSecondBox) {
+    auto call = [] {
+        // The timer fires inside the box's message loop, as a recalculation would.
+        SetTimer(nullptr, 0, 1, [](HWND, UINT, UINT_PTR id, DWORD) {
+            KillTimer(nullptr, id);
+            g_inner_ret = MsgBox("SH600036", 1);
+        });
+        MsgBox("SH600000", 1);
+    };
+    const Boxes boxes = Answering(call, IDOK, [] {
+        for (int i = 0; i < 20000 && g_inner_ret.load() < 0; ++i) Sleep(1);
+    });
+    EXPECT_EQ(g_inner_ret.load(), 1);
+    EXPECT_EQ(boxes.shown, 1);
+}
+
+}  // namespace
+}  // namespace pintle
