@@ -160,5 +160,25 @@ TEST(Inspect, PrintsEveryRecordAndFlagsWhatAReaderWouldDistrust) {
                   "\"assistant\":1,\"slot\":101,\"period\":0,\"value\":-2,\"time\":0,\"local_time\":\"1970-01-01 08:00:00\"}\n");
 }
 
+TEST(Inspect, PrintsBlockFilesOfBothTerminals) {
+    TempDir dir(L"inspect-blocks");
+    CreateDirectoryW(dir.File(L"blocknew").c_str(), nullptr);
+    using namespace std::string_literals;
+    WriteFileBytes(dir.File(L"自选股1.BLK"), "\xA5\0\0\0SH600000\0\0\0\0BJ430047\0\0\0\0SZ00"s);
+    WriteFileBytes(dir.File(L"blocknew\\ZXG1.blk"), "1600000\r\n0000001");
+    const RunResult run = RunProcess(BuildFile(L"pintle-inspect.exe"),
+                                     L"\"" + dir.File(L"自选股1.BLK") + L"\" \"" + dir.File(L"blocknew\\ZXG1.blk") + L"\"", L"");
+    EXPECT_EQ(run.exit_code, 0u);
+    EXPECT_EQ(run.out,
+              "dzh-block path=" + Utf8(dir.File(L"自选股1.BLK")) +
+                  " file_size=32 format=165 header_size=4 record_size=12 whole_records=2 terminal_count=2 "
+                  "scanned=true\n"
+                  "warning: torn last record: 4 bytes after record 2 do not make a whole record\n"
+                  "entry index=0 offset=4 text=SH600000\n"
+                  "tdx-block path=" + Utf8(dir.File(L"blocknew\\ZXG1.blk")) + " file_size=16 lines=2\n"
+                  "line index=0 text=1600000 market=1 code=600000\n"
+                  "line index=1 text=0000001 market=0 code=000001\n");
+}
+
 }  // namespace
 }  // namespace pintle::test

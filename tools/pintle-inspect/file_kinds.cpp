@@ -15,6 +15,7 @@ bool EndsWithIgnoringCase(std::wstring_view name, std::wstring_view tail) {
 
 bool IsDataDb(std::wstring_view file_name) { return EndsWithIgnoringCase(file_name, L".db"); }
 bool IsHistory(std::wstring_view file_name) { return EndsWithIgnoringCase(file_name, L".dat"); }
+bool NeverByName(std::wstring_view) { return false; }
 
 }  // namespace
 
@@ -22,6 +23,10 @@ const std::vector<FileKind>& FileKinds() {
     static const std::vector<FileKind> kinds = {
         {"data.db", "latest values of a key/value store (TradeSelfData\\data.db, any version)", IsDataDb, PrintDataDb},
         {"history", "history file of one key (TradeSelfData\\data\\...\\SLOT.dat)", IsHistory, PrintHistory},
+        {"block", "a terminal's block file (*.blk): DZH-style binary, or TDX text under blocknew", IsBlockFile,
+         PrintBlock},
+        {"dzh-block", "a DZH-style block file (USERDATA\\block\\NAME.BLK)", NeverByName, PrintDzhBlock},
+        {"tdx-block", "a TDX block file (T0002\\blocknew\\NAME.blk)", NeverByName, PrintTdxBlock},
     };
     return kinds;
 }

@@ -26,6 +26,10 @@ const FileKind* FindFileKind(const std::string& name, std::wstring_view path);
 // Printers of the kinds (one file each).
 void PrintDataDb(std::wstring_view path, std::string_view bytes, Report& report);
 void PrintHistory(std::wstring_view path, std::string_view bytes, Report& report);
+void PrintBlock(std::wstring_view path, std::string_view bytes, Report& report);
+void PrintDzhBlock(std::wstring_view path, std::string_view bytes, Report& report);
+void PrintTdxBlock(std::wstring_view path, std::string_view bytes, Report& report);
+bool IsBlockFile(std::wstring_view file_name);
 
 // Shared by the printers: UTF-16 and ANSI text as UTF-8, and a time as
 // "YYYY-MM-DD HH:MM:SS" in local time.
