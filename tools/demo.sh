@@ -26,7 +26,10 @@ start_assistant() {  # number, extra options...
     exit 1
 }
 
-start_assistant 0 --extra-receivers 1 --store "600000 0 0 100 0 1.5"
+# Assistant 0 also keeps a history series (slot 90, 5-minute buckets) with
+# entries at 09:30 and 10:00 local time on 2026-03-05.
+start_assistant 0 --extra-receivers 1 --store "600000 0 0 100 0 1.5" \
+    --store "600000 0 0 90 4 10.2 1772674200" --store "600000 0 0 90 4 10.8 1772676000"
 start_assistant 1 --store "000001 0 0 100 0 2"
 
 # The stand-in finance site serves the project's share-bonus pages; the
@@ -60,6 +63,19 @@ tdx 7 --a 0 --b 1
 tdx 15 --a 600000 --b 0 --c 10.55
 tdx 1 --a 600000 --b 3 --c 100
 tdx 39 --a 1600000 --b 1261207 --c 10.6
+echo == Set and Get of an own slot: 1.5 under slot 100, qualifier 2; another qualifier reads 0
+call Set --label SH600000 --arg 1.5 --arg 100 --arg 2 --arg 0
+call Get --label SH600000 --arg 100 --arg 2 --arg 0 --arg 0
+call Get --label SH600000 --arg 100 --arg 3 --arg 0 --arg 0
+echo == a history series read back onto 15-minute bars: assistant 0's slot 90, carried forward from bar 2 on
+call Get --label SH600000 --period 5 --times 1772674200,1772675100,1772676000,1772676900 --arg 90 --arg 0 --arg 0 --arg 0
+echo == a rating: nothing stored yet, so assistant 0 is asked for one
+call AiRating --label SH600000 --arg 1 --arg 0 --arg 0 --arg 0
+echo == TDX: Set with a qualifier digit in front of the code, Get with key number 1, SetGlobal and GetGlobal
+tdx 24 --a 1600000 --b 100 --c 4.5
+tdx 25 --a 600000 --b 100 --c 1
+tdx 26 --a 0 --b 101 --c 7
+tdx 27 --a 0 --b 101
 SCRIPT
 
 echo "=== pintle-call --script session.txt"
@@ -81,3 +97,6 @@ cat "$DEMO"/terminal/助手日志/*.log | tr -d '\r'
 echo
 echo "=== assistant 0's value store, printed by pintle-inspect"
 wine "$BUILD/pintle-inspect.exe" "$(winepath -w "$DEMO/assistant0/TradeSelfData/data.db")"
+echo
+echo "=== the terminal's own value store (what Set and TDX 24/26 wrote)"
+wine "$BUILD/pintle-inspect.exe" "$(winepath -w "$DEMO/terminal/TradeSelfData/data.db")"

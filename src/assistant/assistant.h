@@ -47,6 +47,16 @@ int32_t SendDzhCommand(uint32_t kind, int32_t sub_kind, FormulaCall& call, bool 
 // returns 1.
 int32_t SendValueCommand(std::string_view code, int32_t sub_kind, int32_t integer, float value);
 
+// The TDX command sender: gives 1 when the command reached delivery (with or
+// without an assistant window), 0 when it was dropped. kind -1 means an
+// order (kind 1).
+int32_t SendTdxCommand(float code_number, const std::string& code_text, int32_t sub_kind, int32_t formula,
+                       float quantity, int32_t kind, bool unit_1000);
+
+// Whether quotes are being pushed to the assistant (SendQuote field 4 or a
+// TDX quote marker since load): the assistant's store then changes often.
+bool QuotePushActive();
+
 // 市场情绪 in GBK: the code text of the market sentiment rating.
 inline constexpr char kMarketSentimentGbk[] = "\xCA\xD0\xB3\xA1\xC7\xE9\xD0\xF7";
 

@@ -157,6 +157,8 @@ void SendQuoteMarker(int32_t count, float* out, float code_number, float date, f
     if (sent.had_window) FillOutput(count, out, sent.main_accepted ? 1.0f : 0.0f);
 }
 
+bool QuotePushActive() { return Assistant().quote_push; }
+
 void ResetQuoteBatch() {
     ScopedLock quote_lock(QuoteLock());
     g_batch.entries.clear();

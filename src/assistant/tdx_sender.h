@@ -8,10 +8,7 @@
 
 namespace pintle {
 
-// Gives 1 when the command reached delivery (with or without an assistant
-// window), 0 when it was dropped. kind -1 means an order (kind 1).
-int32_t SendTdxCommand(float code_number, const std::string& code_text, int32_t sub_kind, int32_t formula,
-                       float quantity, int32_t kind, bool unit_1000);
+// The TDX command sender itself is offered in assistant/assistant.h.
 
 // TDX function 15: the next order of that code on that side within 200 ms
 // carries this price.

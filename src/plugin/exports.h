@@ -35,6 +35,14 @@ int32_t pintle_ORDERBUTTON(pintle::FormulaCall* call);
 int32_t pintle_SENDQUOTE(pintle::FormulaCall* call);
 int32_t pintle_SendQuote(pintle::FormulaCall* call);
 
+// Stored values and ratings (the key/value store).
+int32_t pintle_Set(pintle::FormulaCall* call);
+int32_t pintle_Get(pintle::FormulaCall* call);
+int32_t pintle_SetGlobal(pintle::FormulaCall* call);
+int32_t pintle_GetGlobal(pintle::FormulaCall* call);
+int32_t pintle_AiRating(pintle::FormulaCall* call);
+int32_t pintle_AiMarketRating(pintle::FormulaCall* call);
+
 // Block lists, screening results, Log and MsgBox.
 int32_t pintle_save2blk(pintle::FormulaCall* call);
 int32_t pintle_del2blk(pintle::FormulaCall* call);

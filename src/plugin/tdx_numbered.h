@@ -33,6 +33,14 @@ void Tdx40(int32_t count, float* out, float* in_a, float* in_b, float* in_c);
 void Tdx41(int32_t count, float* out, float* in_a, float* in_b, float* in_c);
 void Tdx42(int32_t count, float* out, float* in_a, float* in_b, float* in_c);
 
+// Stored values and ratings (tdx_store.cpp).
+void Tdx24(int32_t count, float* out, float* in_a, float* in_b, float* in_c);
+void Tdx25(int32_t count, float* out, float* in_a, float* in_b, float* in_c);
+void Tdx26(int32_t count, float* out, float* in_a, float* in_b, float* in_c);
+void Tdx27(int32_t count, float* out, float* in_a, float* in_b, float* in_c);
+void Tdx45(int32_t count, float* out, float* in_a, float* in_b, float* in_c);
+void Tdx46(int32_t count, float* out, float* in_a, float* in_b, float* in_c);
+
 // Tracing, screening results and block lists (tdx_lists.cpp).
 void Tdx16(int32_t count, float* out, float* in_a, float* in_b, float* in_c);
 void Tdx17(int32_t count, float* out, float* in_a, float* in_b, float* in_c);

@@ -9,8 +9,11 @@
 //   CurrentAssistantStore().ReadValue(code, qualifier, assistant, slot)
 //   store.ReadHistory(code, qualifier, assistant, slot, period), store.ReloadIfChanged()
 #pragma once
+#include <cstdint>
 #include <string>
 
+#include "formula/formula_call.h"
+#include "formula/tdx_arrays.h"
 #include "store/key_value_store.h"
 
 namespace pintle {
@@ -30,5 +33,23 @@ KeyValueStore& CurrentAssistantStore();
 void ReleaseStores();
 // Back to the state at load (tests).
 void ResetStoreState();
+
+// The formula functions over the stores (set_get.cpp), called with the call
+// lock held. The DZH ones write the call's result buffer and return what the
+// export returns (0); `global` / `market` pick the code 全局.
+//   Set: arg 1 value, 2 slot, 3 qualifier, 4 assistant field (11-16 also
+//   choose the history period). Slots 50-60 are forwarded to the assistant.
+int32_t SetValue(FormulaCall& call, bool global);
+//   Get: arg 1 slot, 2 qualifier, 3 assistant field (made current), 4 every-bar flag.
+int32_t GetValue(FormulaCall& call, bool global);
+//   AiRating / AiMarketRating: arg 1 may request, 2 assistant selector and
+//   qualifier, 3 assistant field, 4 every-bar flag.
+int32_t GetRating(FormulaCall& call, bool market);
+
+// The TDX twins (24/26, 25/27, 45/46) on the inputs at the last index; each
+// gives the value for every output entry.
+float TdxSetValue(const TdxInputs& in, bool global);
+float TdxGetValue(const TdxInputs& in, bool global);
+float TdxGetRating(const TdxInputs& in, bool market);
 
 }  // namespace pintle

@@ -40,11 +40,11 @@ TEST(TdxTable, RegistrationHandsOutFortySevenPackedEntriesOnce) {
         }
     }
     // Every number of this build has its own function, except the ones that
-    // belong to later work, which share the one that leaves the output alone.
-    int shared = 0;
-    for (const auto& [fn, uses] : pointers) shared = std::max(shared, uses);
-    EXPECT_EQ(shared, 15);
-    EXPECT_EQ(pointers.size(), 46u - 15u + 1u);
+    // belong to later work, which share the one that leaves the output alone
+    // (however many of them there still are).
+    std::size_t shared = 0;
+    for (const auto& [fn, uses] : pointers) shared = std::max(shared, static_cast<std::size_t>(uses));
+    EXPECT_EQ(pointers.size(), 46u - shared + 1u);
 }
 
 TEST(TdxOrders, RecordsCarryTheTdxSelectorAndQuantityRules) {

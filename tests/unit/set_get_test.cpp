@@ -1,0 +1,119 @@
+// Set and Get over the own store, the TDX twins' key parts, and the rules
+// that lay a history series onto bars.
+#include <gtest/gtest.h>
+
+#include "common/clock.h"
+#include "common/settings.h"
+#include "formula/boundary_state.h"
+#include "log/plugin_log.h"
+#include "store/series_rules.h"
+#include "support/plugin_sandbox.h"
+#include "support/store_bytes.h"
+#include "support/store_calls.h"
+#include "support/temp_dir.h"
+#include "support/terminal.h"
+
+namespace pintle::test {
+namespace {
+
+constexpr uint32_t kNow = 1772674205;       // 2026-03-05 09:30:05 local (UTC+8)
+constexpr uint32_t kMidnight = 1772640000;  // 2026-03-05 00:00 local, 2026-03-04 16:00 UTC
+const std::vector<uint32_t> kToday = {kNow - 120, kNow - 60, kNow};
+const std::vector<uint32_t> kYesterday = {kNow - 86400 - 60, kNow - 86400};
+using Results = std::vector<double>;
+
+TEST(SeriesRules, BarsMatchEntriesInTheBucketOfTheChartsPeriodCode) {
+    const uint32_t t = kNow - 5;  // 09:30:00
+    const std::vector<HistoryPoint> minutes = {{t, 1}, {t + 900, 2}};
+    // Local days: 01:00 on the 5th is still the 4th in UTC.
+    const std::vector<HistoryPoint> days = {{kMidnight + 3600, 5}, {kMidnight + 86400 + 36000, 6}};
+    struct Case { int32_t period; const std::vector<HistoryPoint>* series; uint32_t bar; std::ptrdiff_t match; };
+    const std::vector<Case> cases = {
+        {5, &minutes, t + 899, 0}, {5, &minutes, t + 900, 1}, {5, &minutes, t - 1, -1}, {5, &minutes, t + 1800, -1},
+        {4, &minutes, t + 299, 0}, {4, &minutes, t + 300, -1}, {1, &minutes, t + 59, 0}, {15, &minutes, t + 60, -1},
+        {7, &minutes, t + 1799, 0}, {100, &minutes, t, 0}, {100, &minutes, t + 1, -1},
+        {2, &days, kMidnight + 54000, 0}, {8, &days, kMidnight + 54000, 0}, {9, &days, kMidnight - 1, -1},
+        {12, &days, kMidnight + 86400, 1}};
+    for (const Case& c : cases)
+        EXPECT_EQ(MatchBars(*c.series, {c.bar}, c.period), std::vector<std::ptrdiff_t>{c.match}) << c.period << " " << c.bar;
+
+    // A first value that is 0 only as a float divides nothing either.
+    std::vector<HistoryPoint> ratio = {{t, 1e-50}, {t, 4}};
+    DivideByFirst(ratio);
+    EXPECT_EQ(ratio[1].value, 0.0);
+}
+
+class SetGet : public ::testing::Test {
+protected:
+    SetGet() { OpenOwnStore(Db(), true); }
+    std::wstring Db() const { return dir_.File(L"data.db"); }
+    std::string Bytes(const std::wstring& file = L"data.db") const { return ReadFileBytes(dir_.File(file)); }
+
+    TempDir dir_{L"set-get"};
+    PluginSandbox sandbox_{dir_.path()};
+    ManualClock clock_{kNow};
+    ScopedClock installed_{clock_};
+};
+
+TEST_F(SetGet, SetThenGetOnTheLastBarAndWhatTheFileHolds) {
+    EXPECT_EQ(CallDzh(SetValue, false, {1.5, 100, 2, 0}, kToday), (Results{0, 0, 1}));
+    EXPECT_EQ(CallDzh(GetValue, false, {100, 2, 0, 0}, kToday), (Results{0, 0, 1.5}));
+    EXPECT_EQ(CallDzh(GetValue, false, {100, 3, 0, 0}, kToday), (Results{0, 0, 0}));
+    EXPECT_EQ(CallDzh(GetValue, false, {100, 2, 0, 1}, kToday, 5, "600000.SH"), (Results{1.5, 1.5, 1.5}));
+    EXPECT_EQ(CallDzh(SetValue, false, {1.1, 101, 0, 0}, kToday, 5, "SZ000001"), (Results{0, 0, 1}));
+    EXPECT_EQ(CallDzh(SetValue, true, {-2, 100, 0, 1}, kToday), (Results{0, 0, 1}));
+    const std::string stored = Head(4, 3) + Rec48("600000", 2, 0, 100, 0, 1.5, kNow) +
+                               Rec48("000001", 0, 0, 101, 0, 1.100000023841858, kNow) +
+                               Rec48("\xC8\xAB\xBE\xD6", 0, 1, 100, 0, -2, kNow);
+    EXPECT_EQ(Bytes(), stored);
+
+    // Assistant slots store nothing; without a last bar there is nothing to store under.
+    EXPECT_EQ(CallDzh(SetValue, false, {1, 99, 0, 0}, kToday), (Results{0, 0, 0}));
+    FormulaBuilder no_bar_array(3), negative(3);
+    no_bar_array.Arg(1).Arg(102).get()->bars = nullptr;
+    negative.Arg(1).Arg(102).get()->bar_count = -3;
+    for (FormulaBuilder* call : {&no_bar_array, &negative}) {
+        SetValue(call->raw(), false);
+        EXPECT_EQ(call->result(), (Results{-1, -1, -1}));
+    }
+    EXPECT_EQ(Bytes(), stored);
+}
+
+TEST_F(SetGet, HistoryPeriodsAndTheTradeDayCheck) {
+    // Argument 4 = 13: assistant field 13 and 15-minute buckets.
+    EXPECT_EQ(CallDzh(SetValue, false, {4, 10001, 0, 13}, kToday), (Results{0, 0, 1}));
+    EXPECT_EQ(Bytes().substr(8), Rec48("600000", 0, 13, 10001, 5, 4, kNow));
+    EXPECT_EQ(Bytes(L"data\\13\\600000\\0\\5\\10001.dat"), Head(2, 1) + Entry(kNow, 4));
+    // Chart period 1 gives period 0, written to and read from directory 8.
+    EXPECT_EQ(CallDzh(SetValue, false, {7, 10000, 0, 0}, kToday, 1), (Results{0, 0, 1}));
+    EXPECT_EQ(Bytes(L"data\\0\\600000\\0\\8\\10000.dat"), Head(2, 1) + Entry(kNow, 7));
+    EXPECT_EQ(CallDzh(GetValue, false, {10000, 0, 0, 0}, kToday, 1), (Results{0, 0, 7}));
+
+    WriteFileBytes(dir_.File(L"Pintle.ini"), "[Settings]\r\nOnlyTradeTime=1\r\n");
+    LoadSettings();
+    EXPECT_EQ(CallDzh(SetValue, false, {9, 102, 0, 0}, kYesterday), (Results{0, 0}));
+    EXPECT_EQ(LogMessagesOf(ReadFileBytes(PluginLog::Instance().Path())).back(),
+              "非交易日或数据不完整, Set函数不记录 600000 最新数据为 2026-03-04 09:30:05  ");
+    EXPECT_EQ(OwnStore().ReadValue("600000", 0, 0, 102).value, 0.0);
+    EXPECT_EQ(CallDzh(SetValue, false, {9, 102, 0, 0}, {kMidnight}), (Results{1}));
+    EXPECT_EQ(TdxSetValue({600000, 103, 8}, false), 1.0f);  // the TDX Set knows no trade day
+    EXPECT_EQ(OwnStore().ReadValue("600000", 0, 0, 103).value, 8.0);
+}
+
+TEST_F(SetGet, TdxSetAndGetSplitTheirKeyNumbers) {
+    EXPECT_EQ(TdxSetValue({15600000, 200, 3.5}, false), 1.0f);
+    EXPECT_EQ(TdxSetValue({12, 201, 4.5}, true), 1.0f);
+    EXPECT_EQ(TdxSetValue({600000, 99, 1}, false), 0.0f);
+    Boundary().hong_kong_mode = 1;
+    EXPECT_EQ(TdxSetValue({100700, 202, 5}, false), 1.0f);
+    Boundary().hong_kong_mode = 0;
+    EXPECT_EQ(Bytes(), Head(4, 3) + Rec48("600000", 5, 1, 200, 0, 3.5, kNow) +
+                           Rec48("\xC8\xAB\xBE\xD6", 2, 1, 201, 0, 4.5, kNow) + Rec48("00700", 1, 0, 202, 0, 5, kNow));
+    EXPECT_EQ(TdxGetValue({600000, 200, 15}, false), 3.5f);
+    EXPECT_EQ(TdxGetValue({600000, 200, 5}, false), 0.0f);
+    EXPECT_EQ(TdxGetValue({12, 201, 0}, true), 4.5f);
+    EXPECT_EQ(TdxGetValue({12, -201, 0}, true), 0.0f);
+}
+
+}  // namespace
+}  // namespace pintle::test
