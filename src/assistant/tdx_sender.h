@@ -1,17 +1,14 @@
-// TDX commands: the TDX command sender with its short-lived price override,
-// and the TDX data command. Called with the call lock held.
+// TDX commands: the short-lived price override, the TDX order and command
+// wrappers and the TDX data command (the TDX command sender itself is in
+// assistant.h). Called with the call lock held.
 #pragma once
 #include <cstdint>
 #include <string>
 
+#include "assistant/assistant.h"
 #include "formula/tdx_arrays.h"
 
 namespace pintle {
-
-// Gives 1 when the command reached delivery (with or without an assistant
-// window), 0 when it was dropped. kind -1 means an order (kind 1).
-int32_t SendTdxCommand(float code_number, const std::string& code_text, int32_t sub_kind, int32_t formula,
-                       float quantity, int32_t kind, bool unit_1000);
 
 // TDX function 15: the next order of that code on that side within 200 ms
 // carries this price.
