@@ -33,4 +33,10 @@ void Tdx40(int32_t count, float* out, float* in_a, float* in_b, float* in_c);
 void Tdx41(int32_t count, float* out, float* in_a, float* in_b, float* in_c);
 void Tdx42(int32_t count, float* out, float* in_a, float* in_b, float* in_c);
 
+// The assistant's state (tdx_state.cpp).
+void Tdx3(int32_t count, float* out, float* in_a, float* in_b, float* in_c);
+void Tdx4(int32_t count, float* out, float* in_a, float* in_b, float* in_c);
+void Tdx5(int32_t count, float* out, float* in_a, float* in_b, float* in_c);
+void Tdx6(int32_t count, float* out, float* in_a, float* in_b, float* in_c);
+
 }  // namespace pintle

@@ -6,6 +6,7 @@
 #include "formula/boundary_state.h"
 #include "log/plugin_log.h"
 #include "startup/version.h"
+#include "state/state.h"
 
 namespace pintle {
 
@@ -40,6 +41,7 @@ void OnProcessAttach() {
 
 void OnProcessDetach() {
     CloseAssistant();
+    ResetStateQueries();
     PluginLog::Instance().WriteFormatted(L"~Pintle.dll Version(%s) DeAttach %s",
                                          {PINTLE_VERSION_WIDE, TerminalExecutableName()});
 }

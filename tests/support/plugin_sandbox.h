@@ -9,6 +9,7 @@
 #include "common/paths.h"
 #include "common/settings.h"
 #include "log/plugin_log.h"
+#include "state/state.h"
 
 namespace pintle::test {
 
@@ -30,6 +31,7 @@ private:
         ResetAssistantState();
         ResetQuoteBatch();
         ResetSettings();
+        ResetStateQueries();
         PluginLog::Instance().Reopen();
     }
 };
