@@ -29,6 +29,7 @@ namespace pintle::test {
 constexpr UINT kKovaltRepublish = WM_APP + 1;
 constexpr UINT kKovaltDestroyMain = WM_APP + 2;
 constexpr UINT kKovaltSetVersion = WM_APP + 3;
+constexpr UINT kKovaltReloadState = WM_APP + 4;
 
 struct KovaltOptions {
     int number = 0;
@@ -37,6 +38,7 @@ struct KovaltOptions {
     std::vector<int> refresh_receivers;
     bool fail_main = false;
     int hang_main_ms = 0;
+    std::wstring state_path;  // the state file (docs/kovalt.md); empty: none
 };
 
 // One journal line, split into its fields.

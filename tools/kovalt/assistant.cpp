@@ -9,6 +9,8 @@
 namespace kovalt {
 namespace {
 
+constexpr DWORD kStateCheckMs = 250;
+
 uint32_t HandleValue(HWND window) {
     // The block holds 32-bit handles; user handles fit in them on Windows.
     return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(window));
@@ -23,7 +25,7 @@ pintle::UniqueHandle OpenEvent(const std::wstring& name, std::wstring* error) {
 
 }  // namespace
 
-Assistant::Assistant(Options options) : options_(std::move(options)) {}
+Assistant::Assistant(Options options) : options_(std::move(options)), state_source_(options_.state_path) {}
 
 bool Assistant::Start(std::wstring* error) {
     DWORD code = 0;
@@ -48,6 +50,10 @@ bool Assistant::Start(std::wstring* error) {
     for (int i = 0; i < refresh_count; ++i)
         state_.refresh_receivers.push_back({HandleValue(windows_.Refresh(i)), options_.refresh_receivers[i]});
     state_.version = options_.version;
+    if (state_source_.Enabled()) {
+        state_.tables = StateTables{};
+        LoadState(true);
+    }
     Republish();
 
     std::fputs("ready\n", stdout);
@@ -62,9 +68,16 @@ int Assistant::Run() {
     for (;;) {
         // MWMO_INPUTAVAILABLE: input that arrived before the wait, but was
         // not taken by the last PeekMessage pass, still wakes us.
+        // With a state file, a look at it every 250 ms: an edited file is
+        // published without anyone asking.
+        const DWORD wait_ms = state_source_.Enabled() ? kStateCheckMs : INFINITE;
         const DWORD woke =
-            MsgWaitForMultipleObjectsEx(count, quit ? &quit : nullptr, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+            MsgWaitForMultipleObjectsEx(count, quit ? &quit : nullptr, wait_ms, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
         if (count == 1 && woke == WAIT_OBJECT_0) return 0;
+        if (woke == WAIT_TIMEOUT) {
+            if (LoadState(false)) Republish();
+            continue;
+        }
         if (woke == WAIT_FAILED) {
             std::fwprintf(stderr, L"message wait failed, error %lu\n", GetLastError());
             return 1;
@@ -105,6 +118,12 @@ std::optional<LRESULT> Assistant::OnMessage(const WindowRole& role, HWND, UINT m
             Republish();
             return 1;
 
+        case kControlReloadState:
+            journal_.Append(FormatOther(RoleName(role), message));
+            LoadState(true);
+            Republish();
+            return 1;
+
         case WM_CLOSE:
             // Not DefWindowProc: that would destroy just this one window.
             PostQuitMessage(0);
@@ -120,7 +139,10 @@ LRESULT Assistant::OnCopyData(const WindowRole& role, WPARAM wparam, const COPYD
     const std::span<const uint8_t> payload(bytes, bytes ? data.cbData : 0);
     journal_.Append(FormatCopyData(RoleName(role), data.dwData, wparam, payload));
 
-    if (data.dwData == pintle::kKindRefreshRequest) Republish();
+    if (data.dwData == pintle::kKindRefreshRequest) {
+        LoadState(false);
+        Republish();
+    }
 
     if (role.IsMain()) {
         if (options_.hang_main_ms > 0) Sleep(options_.hang_main_ms);
@@ -130,5 +152,12 @@ LRESULT Assistant::OnCopyData(const WindowRole& role, WPARAM wparam, const COPYD
 }
 
 void Assistant::Republish() { publisher_.Publish(state_); }
+
+bool Assistant::LoadState(bool force) {
+    std::optional<StateTables> tables = state_source_.Check(force);
+    if (!tables) return false;
+    state_.tables = std::move(tables);
+    return true;
+}
 
 }  // namespace kovalt

@@ -8,6 +8,7 @@
 //   kControlDestroyMain     destroy the main window; mapping and block stay
 //                           as they are (the block keeps the old handle)
 //   kControlSetVersion      lParam = new version number, then republish
+//   kControlReloadState     read the state file again, then republish
 //   WM_CLOSE                leave the message loop and exit with code 0
 #pragma once
 #include <optional>
@@ -19,12 +20,14 @@
 #include "journal.h"
 #include "options.h"
 #include "publisher.h"
+#include "state_source.h"
 
 namespace kovalt {
 
 constexpr UINT kControlRepublish = WM_APP + 1;
 constexpr UINT kControlDestroyMain = WM_APP + 2;
 constexpr UINT kControlSetVersion = WM_APP + 3;
+constexpr UINT kControlReloadState = WM_APP + 4;
 
 class Assistant final : public MessageSink {
 public:
@@ -44,11 +47,15 @@ public:
 private:
     LRESULT OnCopyData(const WindowRole& role, WPARAM wparam, const COPYDATASTRUCT& data);
     void Republish();
+    // Takes the state file's tables when it changed (or `force`); true when
+    // the published state changed.
+    bool LoadState(bool force);
 
     Options options_;
     PublishedState state_;
     Journal journal_;
     Publisher publisher_;
+    StateSource state_source_;
     pintle::UniqueHandle ready_event_;
     pintle::UniqueHandle quit_event_;
     // Last, so the windows go first and no message arrives at a half-gone

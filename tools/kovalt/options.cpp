@@ -59,7 +59,7 @@ ParseResult ParseCommandLine(const std::vector<std::wstring>& args) {
         }
         static const wchar_t* const kValueOptions[] = {L"--number",       L"--version",    L"--extra-receivers",
                                                        L"--refresh-receivers", L"--hang-main-ms", L"--journal",
-                                                       L"--ready-event",  L"--quit-event"};
+                                                       L"--ready-event",  L"--quit-event", L"--state"};
         bool known = false;
         for (const wchar_t* option : kValueOptions) known = known || name == option;
         if (!known) return fail(L"unknown argument " + name);
@@ -89,6 +89,9 @@ ParseResult ParseCommandLine(const std::vector<std::wstring>& args) {
         } else if (name == L"--journal") {
             if (value.empty()) return fail(L"--journal needs a path");
             options.journal_path = value;
+        } else if (name == L"--state") {
+            if (value.empty()) return fail(L"--state needs a path");
+            options.state_path = value;
         } else if (name == L"--ready-event") {
             options.ready_event = value;
         } else if (name == L"--quit-event") {
@@ -102,7 +105,8 @@ ParseResult ParseCommandLine(const std::vector<std::wstring>& args) {
 std::wstring UsageText() {
     return L"usage: Kovalt [--number N] [--version V] [--extra-receivers K]\n"
            L"              [--refresh-receivers N,N,...] [--fail-main] [--hang-main-ms MS]\n"
-           L"              [--journal PATH] [--live] [--ready-event NAME] [--quit-event NAME]\n";
+           L"              [--journal PATH] [--live] [--ready-event NAME] [--quit-event NAME]\n"
+           L"              [--state PATH]\n";
 }
 
 }  // namespace kovalt
