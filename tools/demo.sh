@@ -26,9 +26,19 @@ start_assistant() {  # number, extra options...
     exit 1
 }
 
+# What assistant 0 publishes: account figures, two positions and two orders.
+cat >"$DEMO/assistant0/state.txt" <<'STATE'
+account 0 100000.5
+account 1 52000
+position 600000 v0=300 v1=300 v2=300 v3=10.25 index=0
+position 000001 v0=1000 v1=0 v2=1000 v3=8.8 index=0
+order 600000 kind=0 qty=500 filled=200 index=0
+order 000001 kind=1 qty=300 filled=0 index=0
+STATE
 # Assistant 0 also keeps a history series (slot 90, 5-minute buckets) with
 # entries at 09:30 and 10:00 local time on 2026-03-05.
-start_assistant 0 --extra-receivers 1 --store "600000 0 0 100 0 1.5" \
+start_assistant 0 --extra-receivers 1 --state "$(winepath -w "$DEMO/assistant0")\\state.txt" \
+    --store "600000 0 0 100 0 1.5" \
     --store "600000 0 0 90 4 10.2 1772674200" --store "600000 0 0 90 4 10.8 1772676000"
 start_assistant 1 --store "000001 0 0 100 0 2"
 
@@ -50,6 +60,17 @@ echo == BUY on the last bar (assistant 0)
 call BUY --label SH600000 --arg 10.5 --arg 300 --arg 3 --arg 0
 echo == the same formula on a bar before the last: nothing is sent
 call BUY --label SH600000 --bar-by-bar 1 --index 1 --arg 10.5 --arg 300 --arg 3 --arg 0
+echo == PosInfo: held quantity (value 0) of 600000 at assistant 0, then its value 3
+call PosInfo --label SH600000 --arg 0 --arg 0
+call PosInfo --label SH600000 --arg 3 --arg 0
+echo == OrderInfo: outstanding quantity of 600000's orders of trade kind 0
+call OrderInfo --label SH600000 --arg 0 --arg 0 --arg 0
+echo == CancelOrder (trade kind 1 counted from 1 is stored kind 0): 300 outstanding, so it is sent
+call CancelOrder --label SH600000 --arg 1 --arg 0
+echo == the C interface of other programs: held codes, orders of kind 1 (stored 0), a position value
+capi GetAllPositionCode 0
+capi GetAllOrderCode 0 1
+capi GetPosInfo 000001 3 0
 echo == CLEARPOSITION with formula 5 (assistant 0)
 call CLEARPOSITION --label SH600000 --arg 5 --arg 0
 echo == SELL to assistant 1, account index 1 (selector 21)
@@ -62,6 +83,9 @@ register
 tdx 7 --a 0 --b 1
 tdx 15 --a 600000 --b 0 --c 10.55
 tdx 1 --a 600000 --b 3 --c 100
+echo == TDX 3 and 4: position value 0 of 000001, outstanding quantity of 600000's kind-0 orders
+tdx 3 --a 1 --b 0
+tdx 4 --a 600000 --b 0 --c 0
 tdx 39 --a 1600000 --b 1261207 --c 10.6
 echo == Set and Get of an own slot: 1.5 under slot 100, qualifier 2; another qualifier reads 0
 call Set --label SH600000 --arg 1.5 --arg 100 --arg 2 --arg 0

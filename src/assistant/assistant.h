@@ -1,6 +1,7 @@
 // What the assistant link offers the rest of the plug-in: choosing the
-// current assistant, its main window and directory, the DZH command sender,
-// the value command and the assistant notice. Other subsystems include this
+// current assistant, its main window and directory, the current link's block
+// for the state readers, the DZH and TDX command senders, the value command
+// and the assistant notice. Other subsystems include this
 // header only, never the link's internals. Everything here runs with the
 // call lock held, except where a comment says otherwise.
 #pragma once
@@ -13,6 +14,8 @@
 #include "formula/formula_call.h"
 
 namespace pintle {
+
+struct SharedStateBlock;
 
 // The current assistant number (0 at load).
 int32_t CurrentAssistantNumber();
@@ -34,6 +37,25 @@ void CloseAssistant();
 // step fails.
 std::wstring AssistantExecutableDirectory(HWND window);
 
+// The current link's block, for the state readers. The poll may reconnect
+// or drop the view, so take the block only after polling.
+//
+// Sends a refresh request when 3000 ms have passed since the link's last
+// one; true when the block is mapped (false without a link).
+bool PollCurrentLink();
+// The mapped block, or null without a link or a view.
+const SharedStateBlock* CurrentBlock();
+// The named mutex that guards it, or null (then read unlocked).
+HANDLE CurrentBlockMutex();
+// What the current link's next refresh request carries: the code of the
+// position lookup (ANSI text) and the extended-fields flag. No-ops without
+// a link.
+void SetLookupCode(std::string ansi_code);
+void SetExtendedFields(bool on);
+// An outside program asked for all held or ordered codes: from now on every
+// DZH command record carries the query-API flag.
+void MarkQueryApiUsed();
+
 // Process id of the first running process with that executable file name
 // (ASCII case ignored), or 0.
 uint32_t FindProcess(const wchar_t* exe_name);
@@ -43,15 +65,15 @@ uint32_t FindProcess(const wchar_t* exe_name);
 // (what the command exports return).
 int32_t SendDzhCommand(uint32_t kind, int32_t sub_kind, FormulaCall& call, bool unit_1000, bool write_results);
 
+// The TDX command sender: a CommandRecord from TDX inputs for the current
+// assistant. Gives 1 when the command reached delivery (with or without an
+// assistant window), 0 when it was dropped. kind -1 means an order (kind 1).
+int32_t SendTdxCommand(float code_number, const std::string& code_text, int32_t sub_kind, int32_t formula,
+                       float quantity, int32_t kind, bool unit_1000);
+
 // Forwards a stored value to the assistant (kind 3 with a slot as sub-kind);
 // returns 1.
 int32_t SendValueCommand(std::string_view code, int32_t sub_kind, int32_t integer, float value);
-
-// The TDX command sender: gives 1 when the command reached delivery (with or
-// without an assistant window), 0 when it was dropped. kind -1 means an
-// order (kind 1).
-int32_t SendTdxCommand(float code_number, const std::string& code_text, int32_t sub_kind, int32_t formula,
-                       float quantity, int32_t kind, bool unit_1000);
 
 // Whether quotes are being pushed to the assistant (SendQuote field 4 or a
 // TDX quote marker since load): the assistant's store then changes often.

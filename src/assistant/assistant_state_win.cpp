@@ -33,6 +33,31 @@ HWND CurrentMainWindow() {
     return link ? link->MainWindow() : nullptr;
 }
 
+bool PollCurrentLink() {
+    AssistantLink* link = Assistant().link.get();
+    return link != nullptr && link->Poll();
+}
+
+const SharedStateBlock* CurrentBlock() {
+    AssistantLink* link = Assistant().link.get();
+    return link ? link->Block() : nullptr;
+}
+
+HANDLE CurrentBlockMutex() {
+    AssistantLink* link = Assistant().link.get();
+    return link ? link->Mutex() : nullptr;
+}
+
+void SetLookupCode(std::string ansi_code) {
+    if (AssistantLink* link = Assistant().link.get()) link->SetCurrentCode(std::move(ansi_code));
+}
+
+void SetExtendedFields(bool on) {
+    if (AssistantLink* link = Assistant().link.get()) link->SetExtendedFields(on);
+}
+
+void MarkQueryApiUsed() { Assistant().query_api_used = true; }
+
 void RefreshAssistantDirectory() {
     AssistantState& s = Assistant();
     if (!s.directory.empty() && PathFileExistsW(s.directory.c_str())) return;

@@ -1,9 +1,11 @@
-// TDX commands: the TDX command sender with its short-lived price override,
-// and the TDX data command. Called with the call lock held.
+// TDX commands: the short-lived price override, the TDX order and command
+// wrappers and the TDX data command (the TDX command sender itself is in
+// assistant.h). Called with the call lock held.
 #pragma once
 #include <cstdint>
 #include <string>
 
+#include "assistant/assistant.h"
 #include "formula/tdx_arrays.h"
 
 namespace pintle {

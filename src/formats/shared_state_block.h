@@ -2,7 +2,9 @@
 // mapping "KovaltFileMappingObject" (followed by its number when not 0) and
 // rewrites under the named mutex "Global\KovaltShare". The plug-in only reads
 // it. Window handles are 32-bit values widened by zero extension; codes are
-// UTF-16LE, zero-terminated, in 20-byte fields.
+// UTF-16LE, zero-terminated, in 20-byte fields. The counts are written by
+// the assistant and are not to be trusted: readers clamp them to the
+// capacities below.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -80,20 +82,26 @@ struct SharedStateBlock {
 #pragma pack(pop)
 
 static_assert(sizeof(PositionRecord) == 68);
+static_assert(offsetof(PositionRecord, code) == 0);
 static_assert(offsetof(PositionRecord, value0) == 20);
 static_assert(offsetof(PositionRecord, value1) == 24);
 static_assert(offsetof(PositionRecord, value2_to_9) == 28);
+static_assert(offsetof(PositionRecord, value2_to_9) + 7 * sizeof(float) == 56);  // value 9
 static_assert(offsetof(PositionRecord, selector_index) == 60);
+static_assert(offsetof(PositionRecord, reserved64) == 64);
 
 static_assert(sizeof(OrderRecord) == 56);
+static_assert(offsetof(OrderRecord, trade_kind) == 0);
 static_assert(offsetof(OrderRecord, code) == 4);
 static_assert(offsetof(OrderRecord, quantity) == 24);
 static_assert(offsetof(OrderRecord, time) == 32);
 static_assert(offsetof(OrderRecord, filled) == 40);
 static_assert(offsetof(OrderRecord, selector_index) == 44);
 static_assert(offsetof(OrderRecord, filter) == 48);
+static_assert(offsetof(OrderRecord, reserved52) == 52);
 
 static_assert(sizeof(RefreshReceiverEntry) == 188);
+static_assert(offsetof(RefreshReceiverEntry, assistant) == 0);
 static_assert(offsetof(RefreshReceiverEntry, count) == 180);
 
 static_assert(offsetof(SharedStateBlock, account0) == 0);
@@ -108,14 +116,24 @@ static_assert(offsetof(SharedStateBlock, position_count) == 176);
 static_assert(offsetof(SharedStateBlock, order_count) == 180);
 static_assert(offsetof(SharedStateBlock, positions) == 184);
 static_assert(offsetof(SharedStateBlock, orders) == 68184);
+static_assert(sizeof(SharedStateBlock::positions) == 68000);
+static_assert(offsetof(SharedStateBlock, orders) + sizeof(SharedStateBlock::orders) ==
+              offsetof(SharedStateBlock, extra_receivers));  // 43 orders fill the gap exactly
 static_assert(offsetof(SharedStateBlock, extra_receivers) == 70592);
+static_assert(offsetof(SharedStateBlock, reserved70612) == 70612);
 static_assert(offsetof(SharedStateBlock, main_window) == 70988);
 static_assert(offsetof(SharedStateBlock, refresh_receivers) == 70992);
 static_assert(offsetof(SharedStateBlock, receiver_positions) == 71012);
+static_assert(sizeof(SharedStateBlock::receiver_positions[0]) == 68000);  // slot k at 71012 + 68000 k
+static_assert(offsetof(SharedStateBlock, reserved411012) == 411012);
 static_assert(offsetof(SharedStateBlock, receiver_entries) == 425016);
+static_assert(offsetof(SharedStateBlock, reserved425956) == 425956);
 static_assert(offsetof(SharedStateBlock, account5) == 425960);
+static_assert(offsetof(SharedStateBlock, account6) == 425964);
+static_assert(offsetof(SharedStateBlock, account7) == 425968);
 static_assert(offsetof(SharedStateBlock, account8) == 425972);
 static_assert(offsetof(SharedStateBlock, version) == 425976);
+static_assert(offsetof(SharedStateBlock, reserved425980) == 425980);
 static_assert(sizeof(SharedStateBlock) == kSharedStateBlockSize);
 
 }  // namespace pintle

@@ -35,6 +35,22 @@ int32_t pintle_ORDERBUTTON(pintle::FormulaCall* call);
 int32_t pintle_SENDQUOTE(pintle::FormulaCall* call);
 int32_t pintle_SendQuote(pintle::FormulaCall* call);
 
+// Position, order and account queries; order management.
+int32_t pintle_PosInfo(pintle::FormulaCall* call);
+int32_t pintle_OrderInfo(pintle::FormulaCall* call);
+int32_t pintle_AccountInfo(pintle::FormulaCall* call);
+int32_t pintle_CancelOrder(pintle::FormulaCall* call);
+int32_t pintle_Enable(pintle::FormulaCall* call);
+int32_t pintle_Disable(pintle::FormulaCall* call);
+int32_t pintle_SendMessages(pintle::FormulaCall* call);
+
+// The C interface for other programs (include/pintle.h gives their names).
+float pintle_GetPosInfo(const wchar_t* code, int32_t position_selector, int32_t assistant_selector);
+float pintle_GetAccountInfo(const wchar_t* code, int32_t account_selector, int32_t assistant_selector);
+const wchar_t* pintle_GetAllPositionCode(int32_t assistant_selector);
+void pintle_GetAllPositionCodeA(char* buffer, int32_t size, int32_t assistant_selector);
+const wchar_t* pintle_GetAllOrderCode(int32_t assistant_selector, int32_t trade_kind_from_1);
+
 // Stored values and ratings (the key/value store).
 int32_t pintle_Set(pintle::FormulaCall* call);
 int32_t pintle_Get(pintle::FormulaCall* call);

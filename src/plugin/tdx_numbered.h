@@ -33,6 +33,12 @@ void Tdx40(int32_t count, float* out, float* in_a, float* in_b, float* in_c);
 void Tdx41(int32_t count, float* out, float* in_a, float* in_b, float* in_c);
 void Tdx42(int32_t count, float* out, float* in_a, float* in_b, float* in_c);
 
+// The assistant's state (tdx_state.cpp).
+void Tdx3(int32_t count, float* out, float* in_a, float* in_b, float* in_c);
+void Tdx4(int32_t count, float* out, float* in_a, float* in_b, float* in_c);
+void Tdx5(int32_t count, float* out, float* in_a, float* in_b, float* in_c);
+void Tdx6(int32_t count, float* out, float* in_a, float* in_b, float* in_c);
+
 // Stored values and ratings (tdx_store.cpp).
 void Tdx24(int32_t count, float* out, float* in_a, float* in_b, float* in_c);
 void Tdx25(int32_t count, float* out, float* in_a, float* in_b, float* in_c);

@@ -8,6 +8,7 @@
 #include "startup/data_path.h"
 #include "startup/version.h"
 #include "store/store.h"
+#include "state/state.h"
 
 namespace pintle {
 
@@ -57,6 +58,7 @@ void OnProcessAttach() {
 void OnProcessDetach() {
     CloseAssistant();
     ReleaseStores();
+    ResetStateQueries();
     PluginLog::Instance().WriteFormatted(L"~Pintle.dll Version(%s) DeAttach %s",
                                          {PINTLE_VERSION_WIDE, TerminalExecutableName()});
 }

@@ -210,6 +210,7 @@ KovaltProcess::KovaltProcess(const KovaltOptions& options, const std::wstring& w
     if (options.fail_main) command += L" --fail-main";
     if (options.hang_main_ms > 0) add(L"--hang-main-ms", std::to_wstring(options.hang_main_ms));
     for (const std::wstring& write : options.store) add(L"--store", write);
+    if (!options.state_path.empty()) add(L"--state", options.state_path);
     add(L"--journal", journal_path_);
     add(L"--ready-event", ready_name);
     add(L"--quit-event", quit_name);

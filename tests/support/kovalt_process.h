@@ -30,6 +30,7 @@ constexpr UINT kKovaltRepublish = WM_APP + 1;
 constexpr UINT kKovaltDestroyMain = WM_APP + 2;
 constexpr UINT kKovaltSetVersion = WM_APP + 3;
 constexpr ULONG_PTR kKovaltStoreValue = WM_APP + 4;  // dwData of a WM_COPYDATA store write
+constexpr UINT kKovaltReloadState = WM_APP + 5;
 
 struct KovaltOptions {
     int number = 0;
@@ -44,6 +45,7 @@ struct KovaltOptions {
     std::wstring exe_dir;
     std::vector<std::wstring> store;  // --store writes at start
     std::vector<std::wstring> screening;  // --screening KIND:N:CODES, written at start
+    std::wstring state_path;  // the state file (docs/kovalt.md); empty: none
 };
 
 // One journal line, split into its fields.

@@ -13,6 +13,7 @@
 #include "log/plugin_log.h"
 #include "net/net.h"
 #include "screening/screening.h"
+#include "state/state.h"
 #include "store/store.h"
 
 namespace pintle::test {
@@ -40,6 +41,7 @@ private:
         ResetBlocksState();
         ResetScreeningState();
         ResetDiagnosticsState();
+        ResetStateQueries();
         PluginLog::Instance().Reopen();
     }
 };

@@ -9,6 +9,8 @@
 namespace kovalt {
 namespace {
 
+constexpr DWORD kStateCheckMs = 250;
+
 uint32_t HandleValue(HWND window) {
     // The block holds 32-bit handles; user handles fit in them on Windows.
     return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(window));
@@ -23,7 +25,7 @@ pintle::UniqueHandle OpenEvent(const std::wstring& name, std::wstring* error) {
 
 }  // namespace
 
-Assistant::Assistant(Options options) : options_(std::move(options)) {}
+Assistant::Assistant(Options options) : options_(std::move(options)), state_source_(options_.state_path) {}
 
 bool Assistant::Start(std::wstring* error) {
     DWORD code = 0;
@@ -54,6 +56,10 @@ bool Assistant::Start(std::wstring* error) {
     for (int i = 0; i < refresh_count; ++i)
         state_.refresh_receivers.push_back({HandleValue(windows_.Refresh(i)), options_.refresh_receivers[i]});
     state_.version = options_.version;
+    if (state_source_.Enabled()) {
+        state_.tables = StateTables{};
+        LoadState(true);
+    }
     Republish();
 
     if (!WriteScreeningFiles(ExecutableDirectory(), options_.screening, error)) return false;
@@ -70,9 +76,16 @@ int Assistant::Run() {
     for (;;) {
         // MWMO_INPUTAVAILABLE: input that arrived before the wait, but was
         // not taken by the last PeekMessage pass, still wakes us.
+        // With a state file, a look at it every 250 ms: an edited file is
+        // published without anyone asking.
+        const DWORD wait_ms = state_source_.Enabled() ? kStateCheckMs : INFINITE;
         const DWORD woke =
-            MsgWaitForMultipleObjectsEx(count, quit ? &quit : nullptr, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+            MsgWaitForMultipleObjectsEx(count, quit ? &quit : nullptr, wait_ms, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
         if (count == 1 && woke == WAIT_OBJECT_0) return 0;
+        if (woke == WAIT_TIMEOUT) {
+            if (LoadState(false)) Republish();
+            continue;
+        }
         if (woke == WAIT_FAILED) {
             std::fwprintf(stderr, L"message wait failed, error %lu\n", GetLastError());
             return 1;
@@ -113,6 +126,12 @@ std::optional<LRESULT> Assistant::OnMessage(const WindowRole& role, HWND, UINT m
             Republish();
             return 1;
 
+        case kControlReloadState:
+            journal_.Append(FormatOther(RoleName(role), message));
+            LoadState(true);
+            Republish();
+            return 1;
+
         case WM_CLOSE:
             // Not DefWindowProc: that would destroy just this one window.
             PostQuitMessage(0);
@@ -128,7 +147,10 @@ LRESULT Assistant::OnCopyData(const WindowRole& role, WPARAM wparam, const COPYD
     const std::span<const uint8_t> payload(bytes, bytes ? data.cbData : 0);
     journal_.Append(FormatCopyData(RoleName(role), data.dwData, wparam, payload));
 
-    if (data.dwData == pintle::kKindRefreshRequest) Republish();
+    if (data.dwData == pintle::kKindRefreshRequest) {
+        LoadState(false);
+        Republish();
+    }
     if (data.dwData == kControlStoreValue) {
         const std::string text(reinterpret_cast<const char*>(payload.data()), payload.size());
         const int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
@@ -152,6 +174,13 @@ bool Assistant::StoreValue(const std::wstring& text) {
     if (write && store_.Write(*write, &error)) return true;
     std::fwprintf(stderr, L"store: %ls: %ls\n", text.c_str(), error.c_str());
     return false;
+}
+
+bool Assistant::LoadState(bool force) {
+    std::optional<StateTables> tables = state_source_.Check(force);
+    if (!tables) return false;
+    state_.tables = std::move(tables);
+    return true;
 }
 
 }  // namespace kovalt

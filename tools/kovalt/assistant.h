@@ -11,6 +11,7 @@
 //   WM_COPYDATA with dwData kControlStoreValue: the payload is a store write
 //                           (value_store.h) in the ANSI code page; answers 1
 //                           when it was stored, 0 when not
+//   kControlReloadState     read the state file again, then republish
 //   WM_CLOSE                leave the message loop and exit with code 0
 #pragma once
 #include <optional>
@@ -23,6 +24,7 @@
 #include "options.h"
 #include "publisher.h"
 #include "value_store.h"
+#include "state_source.h"
 
 namespace kovalt {
 
@@ -30,6 +32,7 @@ constexpr UINT kControlRepublish = WM_APP + 1;
 constexpr UINT kControlDestroyMain = WM_APP + 2;
 constexpr UINT kControlSetVersion = WM_APP + 3;
 constexpr ULONG_PTR kControlStoreValue = WM_APP + 4;
+constexpr UINT kControlReloadState = WM_APP + 5;
 
 class Assistant final : public MessageSink {
 public:
@@ -50,12 +53,16 @@ private:
     LRESULT OnCopyData(const WindowRole& role, WPARAM wparam, const COPYDATASTRUCT& data);
     void Republish();
     bool StoreValue(const std::wstring& text);
+    // Takes the state file's tables when it changed (or `force`); true when
+    // the published state changed.
+    bool LoadState(bool force);
 
     Options options_;
     PublishedState state_;
     Journal journal_;
     Publisher publisher_;
     ValueStore store_{OwnDirectory()};
+    StateSource state_source_;
     pintle::UniqueHandle ready_event_;
     pintle::UniqueHandle quit_event_;
     // Last, so the windows go first and no message arrives at a half-gone

@@ -13,6 +13,7 @@ void WriteState(pintle::SharedStateBlock& block, const PublishedState& state) {
             used ? static_cast<float>(state.refresh_receivers[i].assistant) : 0.0f;
     }
     block.version = state.version;
+    if (state.tables) WriteTables(block, *state.tables);
 }
 
 }  // namespace kovalt

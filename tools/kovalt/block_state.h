@@ -3,14 +3,16 @@
 // kept as the 32-bit values the block stores.
 //
 // The block is rewritten from this state on every publish, so everything the
-// assistant shows the plug-in belongs here (positions, orders and account
-// figures will join the window fields when the stand-in needs them).
+// assistant shows the plug-in belongs here: the window fields, and the
+// tables of the state file when one is given.
 #pragma once
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "formats/shared_state_block.h"
+#include "state_file.h"
 
 namespace kovalt {
 
@@ -24,6 +26,7 @@ struct PublishedState {
     std::array<uint32_t, pintle::kReceiverSlots> extra_receivers{};
     std::vector<RefreshReceiver> refresh_receivers;  // slots 0.., at most 5
     int32_t version = pintle::kMinimumAssistantVersion;
+    std::optional<StateTables> tables;  // none: the tables' bytes are left alone
 };
 
 // Writes the state's fields; fields the state does not describe keep their

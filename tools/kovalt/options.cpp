@@ -60,7 +60,8 @@ ParseResult ParseCommandLine(const std::vector<std::wstring>& args) {
         static const wchar_t* const kValueOptions[] = {L"--number",       L"--version",    L"--extra-receivers",
                                                        L"--refresh-receivers", L"--hang-main-ms", L"--journal",
                                                        L"--ready-event",  L"--quit-event", L"--store",
-                                                       L"--screening"};
+                                                       L"--screening",
+                                                       L"--state"};
         bool known = false;
         for (const wchar_t* option : kValueOptions) known = known || name == option;
         if (!known) return fail(L"unknown argument " + name);
@@ -90,6 +91,9 @@ ParseResult ParseCommandLine(const std::vector<std::wstring>& args) {
         } else if (name == L"--journal") {
             if (value.empty()) return fail(L"--journal needs a path");
             options.journal_path = value;
+        } else if (name == L"--state") {
+            if (value.empty()) return fail(L"--state needs a path");
+            options.state_path = value;
         } else if (name == L"--ready-event") {
             options.ready_event = value;
         } else if (name == L"--quit-event") {
@@ -111,7 +115,8 @@ std::wstring UsageText() {
            L"              [--refresh-receivers N,N,...] [--fail-main] [--hang-main-ms MS]\n"
            L"              [--journal PATH] [--live] [--ready-event NAME] [--quit-event NAME]\n"
            L"              [--store \"CODE QUALIFIER ASSISTANT SLOT PERIOD VALUE [BARTIME [TIME]]\"]...\n"
-           L"              [--screening KIND:N:CODE,CODE,...]...\n";
+           L"              [--screening KIND:N:CODE,CODE,...]...\n"
+           L"              [--state PATH]\n";
 }
 
 }  // namespace kovalt

@@ -22,6 +22,7 @@ struct Options {
     bool fail_main = false;     // main window answers WM_COPYDATA with 0
     uint32_t hang_main_ms = 0;  // main window waits this long before answering
     std::wstring journal_path = L"kovalt-journal.txt";
+    std::wstring state_path;    // empty: the tables are not published
     bool live = false;          // echo journal lines to stdout
     std::wstring ready_event;   // empty: none
     std::wstring quit_event;    // empty: none

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "capi.h"
 #include "formula/formula_call.h"
 #include "script.h"
 
@@ -44,6 +45,9 @@ const wchar_t kUsage[] =
     L"  tdx N [--count C] [--a LIST] [--b LIST] [--c LIST] [--fill V]\n"
     L"      a LIST with fewer entries than C is padded with its last value\n"
     L"  window                      create the terminal's top-level window (commands carry it)\n"
+    L"  capi FUNCTION ARGS...       call the C interface (GetPosInfo CODE|null SEL ASSISTANT,\n"
+    L"                              GetAccountInfo SEL ASSISTANT, GetAllPositionCode ASSISTANT,\n"
+    L"                              GetAllPositionCodeA SIZE ASSISTANT [null], GetAllOrderCode ASSISTANT KIND)\n"
     L"  sleep MS | echo TEXT | unload | load\n";
 
 void Out(const std::wstring& text) {
@@ -116,6 +120,10 @@ public:
         }
         if (cmd == L"load") return Load();
         if (cmd == L"window") return MakeWindow();
+        if (cmd == L"capi") {
+            if (Load()) Out(RunCApi(module_, w));
+            return true;
+        }
         Out(L"error unknown command " + cmd + L"\n");
         return false;
     }

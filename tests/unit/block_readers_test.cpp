@@ -1,0 +1,118 @@
+// The block readers against counts another program may write: whatever a
+// count says, nothing outside the 425992 bytes is read. The block sits
+// against an inaccessible page on either side, so one byte too far ends the
+// test program.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstring>
+
+#include "state/block_readers.h"
+
+namespace pintle::test {
+namespace {
+
+class GuardedBlock {
+public:
+    explicit GuardedBlock(bool against_end) {
+        const std::size_t pages = (sizeof(SharedStateBlock) + kPage - 1) / kPage;
+        base_ = static_cast<char*>(VirtualAlloc(nullptr, (pages + 2) * kPage, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+        DWORD old = 0;
+        VirtualProtect(base_, kPage, PAGE_NOACCESS, &old);
+        VirtualProtect(base_ + (pages + 1) * kPage, kPage, PAGE_NOACCESS, &old);
+        char* start = against_end ? base_ + (pages + 1) * kPage - sizeof(SharedStateBlock) : base_ + kPage;
+        std::memset(start, 0, sizeof(SharedStateBlock));
+        block_ = reinterpret_cast<SharedStateBlock*>(start);
+    }
+    ~GuardedBlock() { VirtualFree(base_, 0, MEM_RELEASE); }
+    SharedStateBlock& operator*() const { return *block_; }
+
+private:
+    static constexpr std::size_t kPage = 4096;
+    char* base_;
+    SharedStateBlock* block_;
+};
+
+void SetCode(char16_t (&field)[10], std::u16string_view code) {
+    std::memset(field, 0, sizeof field);
+    std::memcpy(field, code.data(), code.size() * sizeof(char16_t));
+}
+
+// Every record of every table in use, so that a count read too far shows.
+void FillEveryRecord(SharedStateBlock& b) {
+    for (PositionRecord& r : b.positions) {
+        SetCode(r.code, u"600000");
+        r.value0 = 1;
+        r.value2_to_9[0] = 1.0f;
+    }
+    SetCode(b.positions[kPositionCapacity - 1].code, u"999999");
+    for (OrderRecord& r : b.orders) {
+        SetCode(r.code, u"600000");
+        r.quantity = 2;
+        r.filled = 1;
+    }
+    for (auto& table : b.receiver_positions) {
+        for (PositionRecord& r : table) SetCode(r.code, u"300750");
+    }
+    SetCode(b.receiver_positions[kReceiverSlots - 1][kPositionCapacity - 1].code, u"888888");
+    for (int k = 0; k < kReceiverSlots; ++k) b.refresh_receivers[k] = 0x1234u + k;
+}
+
+bool AnyWindow(uint32_t) { return true; }
+
+TEST(BlockReaders, CountsAreClampedToTheTablesWhateverTheAssistantWrote) {
+    struct Case {
+        int32_t count;
+        int32_t positions, orders;  // records read
+    };
+    const Case cases[] = {{INT_MAX, 1000, 43}, {INT_MIN, 0, 0}, {-1, 0, 0},  {0, 0, 0},
+                          {1001, 1000, 43},    {999, 999, 43},  {44, 44, 43}, {1, 1, 1}};
+    for (const bool against_end : {true, false}) {
+        GuardedBlock block(against_end);
+        SharedStateBlock& b = *block;
+        FillEveryRecord(b);
+        for (const Case& c : cases) {
+            SCOPED_TRACE(testing::Message() << "count " << c.count << (against_end ? " at the end" : " at the start"));
+            b.position_count = b.order_count = c.count;
+            for (RefreshReceiverEntry& e : b.receiver_entries) e.count = c.count;
+            const bool all = c.positions == 1000;
+
+            EXPECT_EQ(CountHeldPositions(b, -1), c.positions);
+            EXPECT_EQ(AccountValue(b, 4, 0), static_cast<float>(c.positions));
+            EXPECT_EQ(HeldPositionCodes(b, -1).size(), c.positions == 0 ? 0u : 7u * c.positions - 1);
+            EXPECT_EQ(FindPosition(b, L"999999", -1, 0, AnyWindow) != nullptr, all);
+            EXPECT_EQ(FindPosition(b, L"888888", -1, 0, AnyWindow) != nullptr, all);
+            EXPECT_EQ(FindPosition(b, L"300750", -1, 0, AnyWindow) != nullptr, c.positions > 0);
+            const auto orders = CollectOrders(b, L"", 0, -1, 0);
+            EXPECT_EQ(orders.size(), static_cast<std::size_t>(c.orders));
+            EXPECT_EQ(OrderValue(orders, 0, 0), static_cast<float>(c.orders));
+        }
+    }
+}
+
+TEST(BlockReaders, FiveCharacterCodesAnswerSixOnlyInTheMainTables) {
+    struct Case {
+        std::u16string_view record;
+        std::wstring_view query;
+        bool matches, equals;
+    };
+    const Case cases[] = {
+        {u"00700", L"000700", true, false},      {u"00700", L"900700", true, false},
+        {u"000700", L"000700", true, true},      {u"0700", L"00700", false, false},
+        {u"00700", L"0000700", false, false},    {u"", L"", true, true},
+        {u"1234567890", L"1234567890", true, true},  // no terminator in the field
+        {u"1234567890", L"12345678901", false, false},
+    };
+    for (const Case& c : cases) {
+        char16_t field[10];
+        SetCode(field, c.record);
+        SCOPED_TRACE(testing::Message() << std::wstring(c.query));
+        EXPECT_EQ(CodeMatches(field, c.query), c.matches);
+        EXPECT_EQ(CodeEquals(field, c.query), c.equals);
+    }
+}
+
+}  // namespace
+}  // namespace pintle::test
