@@ -219,7 +219,7 @@ std::vector<Row> RunCases(Context& ctx, const Options& options) {
     early.Arg(10.5).Arg(100).Arg(3).Arg(0).SetBarByBar(1, 0);
     auto early_path = [&] { BUY(early.get()); };
     auto empty_export = [&] { Buy1(early.get()); };
-    cases.push_back({"buy_earlier_bar", "BUY, bar by bar, earlier bar", 2000, 200, early_path, empty_export});
+    cases.push_back({"buy_earlier_bar", "BUY, bar by bar, earlier bar", 2000, 1000, early_path, empty_export});
     std::atomic<bool> stop_sender{false};
     std::thread sender;
     Case contended{"buy_earlier_bar_contended", "  ... while another thread sends orders", 4000, 1, early_path,
