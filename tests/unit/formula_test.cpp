@@ -194,5 +194,22 @@ TEST(Exports, SetSellConditionWaitsForTheCallLockAndBuy1DoesNot) {
     EXPECT_EQ(sell.get(), 0);
 }
 
+// The commonest call, a bar-by-bar formula on a bar before the last, must not
+// queue behind another thread's send: it is answered before the call lock.
+TEST(Exports, AnEarlierBarIsAnsweredWithoutTheCallLock) {
+    CallLockHolder holder;
+    for (auto* fn : {pintle_BUY, pintle_SENDQUOTE, pintle_PosInfo, pintle_Get, pintle_Set, pintle_WenCai}) {
+        FormulaBuilder f(3);
+        f.Arg(1).Arg(100).Arg(3).Arg(0).SetBarByBar(1, 1);
+        auto call = std::async(std::launch::async, [&] { return fn(f.get()); });
+        if (call.wait_for(std::chrono::seconds(20)) != std::future_status::ready) {
+            holder.Release();
+            FAIL() << "an earlier-bar call waited for the call lock";
+        }
+        EXPECT_EQ(call.get(), 0);
+        EXPECT_EQ(f.result(), (std::vector<double>{-1.0, -1.0, -1.0}));
+    }
+}
+
 }  // namespace
 }  // namespace pintle
