@@ -2,12 +2,14 @@
 
 #include <chrono>
 #include <cmath>
+#include <cstring>
 #include <future>
 #include <thread>
 
 #include "formula/boundary_state.h"
 #include "formula/call_lock.h"
 #include "formula/formula.h"
+#include "formula/tdx_arrays.h"
 #include "plugin/exports.h"
 #include "startup/lifecycle.h"
 #include "support/formula_builder.h"
@@ -143,6 +145,24 @@ TEST_F(HostFlagsReset, ResultWriterWritesNothingWithoutBarsOrBuffer) {
     FormulaBuilder no_buffer(3);
     no_buffer.get()->result = nullptr;
     WriteResult(no_buffer.raw(), 1.0f, true);  // must not crash
+}
+
+// The fill goes sixteen floats at a time: every count, whole blocks or not,
+// gets exactly its entries, bit for bit, and nothing after them.
+TEST(FillOutput, WritesExactlyCountEntriesBitForBit) {
+    const uint32_t payload = 0x7FC01234u;  // a NaN with a payload
+    float value;
+    std::memcpy(&value, &payload, sizeof value);
+    for (const int32_t count : {0, 1, 15, 16, 17, 35, -4}) {
+        std::vector<float> out(40, 7.0f);
+        FillOutput(count, out.data(), value);
+        for (int32_t i = 0; i < 40; ++i) {
+            uint32_t bits;
+            std::memcpy(&bits, &out[i], sizeof bits);
+            EXPECT_EQ(bits, i < count ? payload : 0x40E00000u) << "count " << count << " entry " << i;
+        }
+    }
+    FillOutput(5, nullptr, 1.0f);  // must not crash
 }
 
 TEST(Exports, RunModeIsZeroAndSetRunModeHonoursTheGate) {
