@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "assistant/assistant_state.h"
@@ -23,7 +24,16 @@ namespace {
 // The SendQuote batch: touched only under the quote lock.
 struct QuoteBatch {
     std::vector<QuoteEntry> entries;
+    // Where each label's entry is: a screen quotes hundreds of labels
+    // before one send, and each call finds its own in one step. An entry's
+    // key is its label as given (labels longer than a key are refused).
+    std::unordered_map<std::string, std::size_t> where;
     uint32_t last_call = 0;  // tick of the last SendQuote call, 0 = never
+
+    void Clear() {
+        entries.clear();
+        where.clear();
+    }
 };
 
 QuoteBatch g_batch;
@@ -77,19 +87,20 @@ int32_t SendQuoteBatch(FormulaCall& call) {
     ScopedLock quote_lock(QuoteLock());
     const uint32_t now = TickMs();
     const uint32_t elapsed = now - g_batch.last_call;
-    QuoteEntry* entry = nullptr;
-    for (QuoteEntry& e : g_batch.entries) {
-        if (FieldText(e.key, sizeof e.key) == label) {
-            entry = &e;
-            break;
-        }
-    }
-    if (entry == nullptr) {
+    const std::string key(label);
+    auto at = g_batch.where.find(key);
+    if (at == g_batch.where.end()) {
         QuoteEntry fresh{};
         CopyToField(fresh.key, sizeof fresh.key, label);
         g_batch.entries.push_back(fresh);
-        entry = &g_batch.entries.back();
+        try {
+            at = g_batch.where.emplace(key, g_batch.entries.size() - 1).first;
+        } catch (...) {
+            g_batch.entries.pop_back();  // never an entry the index does not know
+            throw;
+        }
     }
+    QuoteEntry* entry = &g_batch.entries[at->second];
     switch (field) {
     case 0: entry->field0 = value; break;
     case 1: entry->field1 = value; break;
@@ -117,7 +128,7 @@ int32_t SendQuoteBatch(FormulaCall& call) {
         SelectAssistant(assistant);
         Deliver(kKindQuoteList, g_batch.entries.data(),
                 static_cast<uint32_t>(g_batch.entries.size() * sizeof(QuoteEntry)), Sender::Quote);
-        g_batch.entries.clear();
+        g_batch.Clear();
     }
     WriteResult(call, 1.0f, false);
     g_batch.last_call = TickMs();
@@ -161,7 +172,7 @@ bool QuotePushActive() { return Assistant().quote_push; }
 
 void ResetQuoteBatch() {
     ScopedLock quote_lock(QuoteLock());
-    g_batch.entries.clear();
+    g_batch.Clear();
     g_batch.last_call = 0;
 }
 
