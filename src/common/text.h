@@ -14,6 +14,8 @@ std::string WideToAnsi(std::wstring_view text);
 
 // UTF-16 to UTF-8; a lone surrogate becomes U+FFFD. Byte-level, no Windows.
 std::string WideToUtf8(std::wstring_view text);
+// The same, appended to `out` (whose storage a caller may reuse line after line).
+void AppendUtf8(std::string& out, std::wstring_view text);
 
 // Bytes of a fixed-size narrow field up to its first zero byte, never past
 // `size` bytes, so a field without a terminator is still read safely.

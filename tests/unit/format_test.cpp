@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <limits>
+
 #include "common/format.h"
 #include "common/local_time.h"
 #include "common/text.h"
@@ -15,6 +18,21 @@ TEST(FormatText, FollowsPrintfForTheConversionsMessagesUse) {
     EXPECT_EQ(FormatText(L"%s:Log=%.3f", {L"600000", 2.5f}), L"600000:Log=2.500");
     EXPECT_EQ(FormatText(L"运算溢出 %d", {INT32_MIN}), L"运算溢出 -2147483648");
     EXPECT_EQ(FormatText(L"%.2f|%f|100%%", {-1.005, 0.25}), L"-1.00|0.250000|100%");
+}
+
+// %.Nf takes its digits from a faster routine than printf: they must be
+// printf's own, ties and extremes included.
+TEST(FormatText, FixedDigitsAreExactlyPrintfs) {
+    const double nan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();
+    for (const double v : {0.125, 0.375, 2.675, 1.005, -0.0, double{10.5f}, double{12.345f}, 1e17, -1e300, 5e-324, inf,
+                           -inf, nan, -nan}) {
+        for (const int precision : {0, 2, 4, 6, 20, 60}) {
+            char want[512];
+            std::snprintf(want, sizeof want, "%.*f", precision, v);
+            const std::wstring format = L"%." + std::to_wstring(precision) + L"f";
+            EXPECT_EQ(WideToUtf8(FormatText(format, {v})), want) << precision;
+        }
+    }
 }
 
 TEST(FormatText, ToleratesMissingAndMistypedArguments) {
