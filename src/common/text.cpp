@@ -4,6 +4,13 @@
 
 namespace pintle {
 
+bool IsAscii(std::string_view text) {
+    for (const char c : text) {
+        if (static_cast<unsigned char>(c) >= 0x80) return false;
+    }
+    return true;
+}
+
 std::string WideToUtf8(std::wstring_view text) {
     std::string out;
     AppendUtf8(out, text);

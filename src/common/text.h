@@ -12,6 +12,11 @@ namespace pintle {
 std::wstring AnsiToWide(std::string_view text);
 std::string WideToAnsi(std::wstring_view text);
 
+// Whether every byte is below 0x80. Every ANSI code page maps those bytes to
+// the same characters, so ASCII text needs no conversion between the ANSI
+// code page and UTF-16 (each byte is one character).
+bool IsAscii(std::string_view text);
+
 // UTF-16 to UTF-8; a lone surrogate becomes U+FFFD. Byte-level, no Windows.
 std::string WideToUtf8(std::wstring_view text);
 // The same, appended to `out` (whose storage a caller may reuse line after line).
