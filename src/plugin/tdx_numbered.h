@@ -41,6 +41,13 @@ void Tdx27(int32_t count, float* out, float* in_a, float* in_b, float* in_c);
 void Tdx45(int32_t count, float* out, float* in_a, float* in_b, float* in_c);
 void Tdx46(int32_t count, float* out, float* in_a, float* in_b, float* in_c);
 
+// Dated history (tdx_history.cpp).
+void Tdx30(int32_t count, float* out, float* in_a, float* in_b, float* in_c);
+void Tdx31(int32_t count, float* out, float* in_a, float* in_b, float* in_c);
+void Tdx32(int32_t count, float* out, float* in_a, float* in_b, float* in_c);
+void Tdx33(int32_t count, float* out, float* in_a, float* in_b, float* in_c);
+void Tdx34(int32_t count, float* out, float* in_a, float* in_b, float* in_c);
+
 // Tracing, screening results and block lists (tdx_lists.cpp).
 void Tdx16(int32_t count, float* out, float* in_a, float* in_b, float* in_c);
 void Tdx17(int32_t count, float* out, float* in_a, float* in_b, float* in_c);

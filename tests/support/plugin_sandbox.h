@@ -36,6 +36,7 @@ private:
         ResetQuoteBatch();
         ResetSettings();
         ResetStoreState();
+        ResetDatedHistoryState();
         ResetNetState();
         ResetBlocksState();
         ResetScreeningState();
