@@ -53,10 +53,9 @@ protected:
 // A kind-3 record in hex, as the journal prints its bytes.
 std::string Record(int32_t sub, const std::string& code, float price, int32_t formula, int32_t quantity = 0,
                    int32_t selector = 0, int32_t period = 0, uint32_t bar = 0) {
-    CommandRecord r{kCommandRecordId, sub, {}, quantity, price, 0, formula, 0, {}, selector};
+    CommandRecord r{.id = kCommandRecordId, .sub_kind = sub, .quantity = quantity, .price = price, .formula = formula,
+                    .selector_index = selector, .period = period, .last_bar_time = bar};
     std::memcpy(r.code, code.data(), code.size());
-    r.period = period;
-    r.last_bar_time = bar;
     return Hex(r);
 }
 

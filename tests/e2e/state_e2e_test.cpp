@@ -135,11 +135,8 @@ TEST_F(StateE2E, CancelEnableDisableAndMessagesSendTheirRecords) {
         "tdx 6 --a 2 --b 2 --c 1\n"         // -50: sent, quantity 1 kept
         "tdx 6 --a 3 --b 1 --c 5\n"         // 0: nothing
         "tdx 6 --a 600000 --b 1 --c 0\n");  // 250: sent
-    ASSERT_EQ(run.calls.size(), 10u) << run.out;
-    EXPECT_EQ(run.calls[0].values, (std::vector<double>{0, 0, 1}));
-    EXPECT_EQ(run.calls[1].values, (std::vector<double>{-1, -1, -1}));
-    EXPECT_EQ(run.calls[2].values, (std::vector<double>{-1, -1, -1}));
-    for (std::size_t i = 7; i < 10; ++i) EXPECT_EQ(run.calls[i].values, std::vector<double>{1});
+    const Values sent{0, 0, 1}, none{-1, -1, -1};
+    EXPECT_EQ(ValuesOf(run), (std::vector<Values>{sent, none, none, sent, sent, sent, {1}, {1}, {1}, {1}})) << run.out;
 
     EXPECT_TRUE(FieldsAre(kovalt.MessagesOfKind(3),
                           {"sub=0 qty=10 formula=1 sel=0 price=1 unit=2 code=600000",
