@@ -36,10 +36,12 @@ order 600000 kind=0 qty=500 filled=200 index=0
 order 000001 kind=1 qty=300 filled=0 index=0
 STATE
 # Assistant 0 also keeps a history series (slot 90, 5-minute buckets) with
-# entries at 09:30 and 10:00 local time on 2026-03-05.
+# entries at 09:30 and 10:00 local time on 2026-03-05, and a day close of 10
+# in slot 86 on 2019-01-02.
 start_assistant 0 --extra-receivers 1 --state "$(winepath -w "$DEMO/assistant0")\\state.txt" \
     --store "600000 0 0 100 0 1.5" \
-    --store "600000 0 0 90 4 10.2 1772674200" --store "600000 0 0 90 4 10.8 1772676000"
+    --store "600000 0 0 90 4 10.2 1772674200" --store "600000 0 0 90 4 10.8 1772676000" \
+    --store "600000 0 0 86 8 10 1546412400"
 start_assistant 1 --store "000001 0 0 100 0 2"
 
 # The stand-in finance site serves the project's share-bonus pages; the
@@ -73,6 +75,9 @@ capi GetAllOrderCode 0 1
 capi GetPosInfo 000001 3 0
 echo == CLEARPOSITION with formula 5 (assistant 0)
 call CLEARPOSITION --label SH600000 --arg 5 --arg 0
+echo == TDX 34: assistant 0's day closes (slot 86; 5 in front of the code: day period) on two bars, the
+echo == close of 2019-01-02 adjusted for the dividends since, from the finance site (before any quote is pushed)
+tdx 34 --a 5600000 --b 86 --c 1190102,1190103
 echo == SELL to assistant 1, account index 1 (selector 21)
 call SELL --label SZ000001 --arg 8.8 --arg 200 --arg 4 --arg 21
 echo == quotes: one field, then a push that sends the batch
@@ -100,6 +105,13 @@ tdx 24 --a 1600000 --b 100 --c 4.5
 tdx 25 --a 600000 --b 100 --c 1
 tdx 26 --a 0 --b 101 --c 7
 tdx 27 --a 0 --b 101
+echo == TDX dated history: 30, 31, 32 store 2.5 under slot 10001 for the bar 2024-03-15 10:30 (minute period)
+tdx 30 --a 600000 --b 10001 --c 1240315
+tdx 31 --a 600000 --b 10001 --c 1030
+tdx 32 --a 600000 --b 10001 --c 2.5
+echo == 33 gives the bar times, 34 the bar dates: the series bar by bar, nan where no entry
+tdx 33 --a 600000 --b 10001 --c 1029,1030,1031
+tdx 34 --count 3 --a 600000 --b 10001 --c 1240315
 SCRIPT
 
 echo "=== pintle-call --script session.txt"

@@ -1,12 +1,9 @@
 // The numbered TDX functions, one declaration each; kTdxTable (tdx_table.cpp)
-// lists them by number. Numbers whose work is not built yet point at
-// TdxNotAvailable, which leaves the output alone.
+// lists them by number.
 #pragma once
 #include <cstdint>
 
 namespace pintle {
-
-void TdxNotAvailable(int32_t count, float* out, float* in_a, float* in_b, float* in_c);
 
 // Orders, commands, quotes and markers (tdx_functions.cpp).
 void Tdx1(int32_t count, float* out, float* in_a, float* in_b, float* in_c);
@@ -46,6 +43,13 @@ void Tdx26(int32_t count, float* out, float* in_a, float* in_b, float* in_c);
 void Tdx27(int32_t count, float* out, float* in_a, float* in_b, float* in_c);
 void Tdx45(int32_t count, float* out, float* in_a, float* in_b, float* in_c);
 void Tdx46(int32_t count, float* out, float* in_a, float* in_b, float* in_c);
+
+// Dated history (tdx_history.cpp).
+void Tdx30(int32_t count, float* out, float* in_a, float* in_b, float* in_c);
+void Tdx31(int32_t count, float* out, float* in_a, float* in_b, float* in_c);
+void Tdx32(int32_t count, float* out, float* in_a, float* in_b, float* in_c);
+void Tdx33(int32_t count, float* out, float* in_a, float* in_b, float* in_c);
+void Tdx34(int32_t count, float* out, float* in_a, float* in_b, float* in_c);
 
 // Tracing, screening results and block lists (tdx_lists.cpp).
 void Tdx16(int32_t count, float* out, float* in_a, float* in_b, float* in_c);

@@ -5,8 +5,6 @@
 
 namespace pintle {
 
-void TdxNotAvailable(int32_t, float*, float*, float*, float*) {}
-
 const TdxTableEntry kTdxTable[kTdxFunctionCount + 1] = {
     {1, Tdx1},
     {2, Tdx2},
@@ -37,11 +35,11 @@ const TdxTableEntry kTdxTable[kTdxFunctionCount + 1] = {
     {27, Tdx27},
     {28, Tdx28},
     {29, Tdx29},
-    {30, TdxNotAvailable},
-    {31, TdxNotAvailable},
-    {32, TdxNotAvailable},
-    {33, TdxNotAvailable},
-    {34, TdxNotAvailable},
+    {30, Tdx30},
+    {31, Tdx31},
+    {32, Tdx32},
+    {33, Tdx33},
+    {34, Tdx34},
     {35, Tdx35},
     {36, Tdx36},
     {37, Tdx37},

@@ -52,4 +52,21 @@ float TdxSetValue(const TdxInputs& in, bool global);
 float TdxGetValue(const TdxInputs& in, bool global);
 float TdxGetRating(const TdxInputs& in, bool market);
 
+// The TDX dated history functions (dated_history.cpp), called with the call
+// lock held. The code number's digits in front of the code give the period
+// (p mod 10) and the qualifier (p / 10); the assistant field is 0.
+//   30, 31: remember a bar date (c) and time (c, hhmm) for the code and slot
+//   (b, from 10000); 32 stores c under that bar time. Each gives true when
+//   every output entry is to get 1.0, false to leave the output alone.
+bool TdxRememberDate(const TdxInputs& in);
+bool TdxRememberTime(const TdxInputs& in);
+bool TdxSetAtRememberedTime(const TdxInputs& in);
+//   33 remembers the formula's bar times (c, all count entries) and copies
+//   them to the output; 34 writes the slot's series bar by bar from the bar
+//   dates in c (quiet NaN where there is none).
+void TdxCacheBarTimes(int32_t count, float* out, const float* in_a, const float* in_b, const float* in_c);
+void TdxReadDatedHistory(int32_t count, float* out, const float* in_a, const float* in_b, const float* in_c);
+// Forgets every remembered bar date and cached bar time list (tests).
+void ResetDatedHistoryState();
+
 }  // namespace pintle

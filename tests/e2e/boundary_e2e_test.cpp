@@ -62,15 +62,6 @@ TEST(ExportTable, BuiltDllExportsExactlyTheTableAndAliasesShareTheirFunction) {
     EXPECT_EQ(distinct.size(), symbol_rva.size()) << "two functions share one address";
 }
 
-TEST(ExportTable, EveryNameOfTheBoundaryIsThere) {
-    const auto table = TableNameToSymbol();
-    for (const char* name : {"RUNMODE", "SETRUNMODE", "SetSellCondition", "_SetSellCondition", "Buy1", "Buy1_rz",
-                             "Sell1", "Sell1_hk", "Sell1_rq", "CancelOrder1", "InitReceiveQuote", "RegisterQuote",
-                             "SetBuyCondition", "_SetBuyCondition"}) {
-        EXPECT_EQ(table.count(name), 1u) << name;
-    }
-}
-
 TEST(BuiltDll, ImportsSystemDllsOnly) {
     const PeImage dll = ReadPeImage(BuildFile(L"Pintle.dll"));
     ASSERT_TRUE(dll.ok);

@@ -36,18 +36,6 @@ protected:
     PluginSandbox sandbox_{dir_.path()};
 };
 
-TEST_F(FetchTest, APageLongerThanOneReadArrivesWholeAndAsRequested) {
-    BonusServer server(L"files", dir_.path());
-    ASSERT_TRUE(server.Started());
-    const std::string page = ReadFileBytes(ShareBonusPagesDir() + L"\\600000.phtml");
-    ASSERT_GT(page.size(), 4000u);
-    EXPECT_EQ(FetchUrl(ShareBonusUrl(server.Host(), "600000")), page);
-    const std::string head = server.Journal();
-    EXPECT_EQ(head.rfind("GET /corp/go.php/vISSUE_ShareBonus/stockid/600000.phtml HTTP/1.1\r\n", 0), 0u) << head;
-    EXPECT_NE(head.find("\r\nUser-Agent: IE9\r\n"), std::string::npos) << head;
-    EXPECT_EQ(Log(), std::vector<std::string>{});
-}
-
 TEST_F(FetchTest, ServersThatFailOrMisbehaveAreGivenUpWithinSeconds) {
     const struct {
         const wchar_t* mode;
@@ -80,7 +68,7 @@ TEST_F(FetchTest, ServersThatFailOrMisbehaveAreGivenUpWithinSeconds) {
     }
 }
 
-TEST_F(FetchTest, RecordsAreFetchedOncePerCodeAndAtMostOncePerFiveSeconds) {
+TEST_F(FetchTest, RecordsAreFetchedWholeOncePerCodeAndAtMostOncePerFiveSeconds) {
     BonusServer server(L"files", dir_.path());
     ASSERT_TRUE(server.Started());
     UseHost(server.Host());
@@ -107,11 +95,18 @@ TEST_F(FetchTest, RecordsAreFetchedOncePerCodeAndAtMostOncePerFiveSeconds) {
     ASSERT_NE(FindShareBonus("600036"), nullptr);
     EXPECT_TRUE(FindShareBonus("600036")->empty());
 
+    // A page longer than one read arrives whole.
+    const std::string page = ReadFileBytes(ShareBonusPagesDir() + L"\\600000.phtml");
+    ASSERT_GT(page.size(), 4000u);
+    EXPECT_EQ(FetchUrl(ShareBonusUrl(server.Host(), "600000")), page);
+
     const std::string journal = server.Journal();
+    EXPECT_EQ(journal.rfind("GET /corp/go.php/vISSUE_ShareBonus/stockid/600000.phtml HTTP/1.1\r\n", 0), 0u) << journal;
+    EXPECT_NE(journal.find("\r\nUser-Agent: IE9\r\n"), std::string::npos) << journal;
     EXPECT_NE(journal.find("GET /corp/go.php/vISSUE_ShareBonus/stockid/600036.phtml "), std::string::npos);
     std::size_t requests = 0;
     for (std::size_t at = 0; (at = journal.find("GET ", at)) != std::string::npos; ++at) ++requests;
-    EXPECT_EQ(requests, 2u);
+    EXPECT_EQ(requests, 3u);
     EXPECT_EQ(Log(), std::vector<std::string>{});
 }
 

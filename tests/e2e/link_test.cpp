@@ -2,14 +2,13 @@
 // against real stand-in assistant processes, with the clock moved by hand.
 #include <gtest/gtest.h>
 
-#include <cstring>
-
 #include "assistant/assistant_state.h"
 #include "assistant/assistant.h"
 #include "common/clock.h"
 #include "common/paths.h"
 #include "log/plugin_log.h"
 #include "plugin/exports.h"
+#include "support/e2e_checks.h"
 #include "support/formula_builder.h"
 #include "support/kovalt_process.h"
 #include "support/plugin_sandbox.h"
@@ -91,11 +90,7 @@ TEST_F(LinkTest, NoticesArePostedAtMostOncePer3Seconds) {
     clock_.AdvanceSeconds(3);
     PostAssistantNotice(7, 9, nullptr);
     ASSERT_TRUE(kovalt.WaitForJournalLines(2));
-    std::vector<std::pair<std::string, std::string>> notices;
-    for (const auto& m : kovalt.Messages()) {
-        if (m.Get("msg") == "notice") notices.emplace_back(m.Get("wparam"), m.Get("lparam"));
-    }
-    EXPECT_EQ(notices, (std::vector<std::pair<std::string, std::string>>{{"5", "2"}, {"7", "9"}}));
+    EXPECT_TRUE(FieldsAre(Where(kovalt.Messages(), "msg", "notice"), {"wparam=5 lparam=2", "wparam=7 lparam=9"}));
     EXPECT_TRUE(Log().empty());
 }
 
@@ -144,20 +139,8 @@ TEST_F(LinkTest, TheValueCommandForwardsAStoredValueWithoutTheVersionGate) {
     SwitchAssistant(6);
     EXPECT_EQ(SendValueCommand("600000", 12, 3, 2.5f), 1);
     EXPECT_EQ(SendValueCommand(std::string(200, '9'), 80, 0, 1.0f), 1);  // cut at its field
-    std::vector<CommandRecord> got;
-    for (const auto& m : kovalt.Messages()) {
-        if (m.Get("kind") == "3") got.push_back(*m.Record());
-    }
-    ASSERT_EQ(got.size(), 2u);
-    CommandRecord want{};
-    want.id = 1001;
-    want.sub_kind = 12;
-    std::strcpy(want.code, "600000");
-    want.price = 2.5f;
-    want.formula = 3;
-    want.assistant = 6;
-    EXPECT_EQ(std::memcmp(&got[0], &want, sizeof want), 0);
-    EXPECT_EQ(std::string(got[1].code), std::string(127, '9'));
+    const CommandRecord want{.id = 1001, .sub_kind = 12, .code = "600000", .price = 2.5f, .formula = 3, .assistant = 6};
+    EXPECT_TRUE(FieldsAre(kovalt.MessagesOfKind(3), {"bytes=" + Hex(want), "code=" + std::string(127, '9')}));
 }
 
 }  // namespace

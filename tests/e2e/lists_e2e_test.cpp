@@ -4,8 +4,7 @@
 
 #include <windows.h>
 
-#include "support/kovalt_process.h"
-#include "support/terminal.h"
+#include "support/e2e_checks.h"
 
 namespace pintle::test {
 namespace {
@@ -29,27 +28,21 @@ TEST(ListsE2e, ScreeningResultsOfTheAssistantAndTheMissingFileNotice) {
         "tdx 35 --count 0 --a 600000 --b 3\n"
         "call _WenCai --label SH600000 --arg 4 --arg 0\n"
         "call WenCai --label SH600000 --arg 5 --arg 0\n");
-    ASSERT_EQ(run.calls.size(), 10u) << run.out;
-    const std::vector<double> expected[] = {{1, 1, 1}, {0, 0, 1}, {0, 0, 0}, {1, 1, 1}, {0, 0, 0},
-                          {1, 1, 1}, {0},       {},        {0, 0, 0}, {0, 0, 0}};
-    for (std::size_t i = 0; i < run.calls.size(); ++i) EXPECT_EQ(run.calls[i].values, expected[i]) << i;
+    EXPECT_EQ(ValuesOf(run), (std::vector<Values>{{1, 1, 1}, {0, 0, 1}, {0, 0, 0}, {1, 1, 1}, {0, 0, 0}, {1, 1, 1},
+                                                  {0}, {}, {0, 0, 0}, {0, 0, 0}}))
+        << run.out;
 
     // A control message posted after the terminal ended is journalled after
     // every notice the plug-in posted.
     PostMessageW(kovalt.MainWindow(), kKovaltRepublish, 0, 0);
-    std::vector<std::string> notices;
+    std::vector<JournalEntry> messages;
     for (int i = 0; i < 2000; ++i) {  // at most 20 s
-        const auto messages = kovalt.Messages();
-        if (messages.empty() || messages.back().Get("msg") != "other") {
-            Sleep(10);
-            continue;
-        }
-        for (const auto& m : messages) {
-            if (m.Get("msg") == "notice") notices.push_back(m.Get("wparam") + "/" + m.Get("lparam"));
-        }
-        break;
+        messages = kovalt.Messages();
+        if (!messages.empty() && messages.back().Get("msg") == "other") break;
+        Sleep(10);
     }
-    EXPECT_EQ(notices, std::vector<std::string>{"4/10000"});
+    ASSERT_EQ(messages.empty() ? "" : messages.back().Get("msg"), "other");
+    EXPECT_TRUE(FieldsAre(Where(messages, "msg", "notice"), {"wparam=4 lparam=10000"}));
 }
 
 }  // namespace

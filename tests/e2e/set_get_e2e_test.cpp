@@ -4,12 +4,12 @@
 // The plug-in runs in this process, so the clock seam moves "now".
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstring>
 
 #include "assistant/assistant.h"
 #include "common/clock.h"
 #include "common/settings.h"
+#include "support/e2e_checks.h"
 #include "support/kovalt_process.h"
 #include "support/plugin_sandbox.h"
 #include "support/store_bytes.h"
@@ -53,13 +53,10 @@ protected:
 // A kind-3 record in hex, as the journal prints its bytes.
 std::string Record(int32_t sub, const std::string& code, float price, int32_t formula, int32_t quantity = 0,
                    int32_t selector = 0, int32_t period = 0, uint32_t bar = 0) {
-    CommandRecord r{kCommandRecordId, sub, {}, quantity, price, 0, formula, 0, {}, selector};
+    CommandRecord r{.id = kCommandRecordId, .sub_kind = sub, .quantity = quantity, .price = price, .formula = formula,
+                    .selector_index = selector, .period = period, .last_bar_time = bar};
     std::memcpy(r.code, code.data(), code.size());
-    r.period = period;
-    r.last_bar_time = bar;
-    char hex[2 * sizeof r + 1];
-    for (std::size_t i = 0; i < sizeof r; ++i) std::snprintf(hex + 2 * i, 3, "%02x", reinterpret_cast<const uint8_t*>(&r)[i]);
-    return hex;
+    return Hex(r);
 }
 
 TEST_F(AssistantSide, TimeSlotsReadAsLocalDatesDayCountsAndSeconds) {
@@ -133,9 +130,7 @@ TEST(SetGetInTheTerminal, BothTerminalsStoreAndReadThroughTheDll) {
         "call Set --arg 1.5 --arg 100 --arg 2 --arg 0\ncall Get --arg 100 --arg 2 --arg 0 --arg 0\n"
         "call SETGLOBAL --arg 3 --arg 10001 --arg 0 --arg 0\ncall _GetGlobal --arg 10001 --arg 0 --arg 0 --arg 0\n"
         "tdx 24 --a 1600000 --b 100 --c 4.5\ntdx 25 --a 600000 --b 100 --c 1\ntdx 27 --a 0 --b 10001\n");
-    std::vector<Results> got;
-    for (const CallOutput& call : run.calls) got.push_back(call.values);
-    EXPECT_EQ(got, (std::vector<Results>{{0, 0, 1}, {0, 0, 1.5}, {0, 0, 1}, {0, 0, 3}, {1}, {4.5}, {0}}));
+    EXPECT_EQ(ValuesOf(run), (std::vector<Results>{{0, 0, 1}, {0, 0, 1.5}, {0, 0, 1}, {0, 0, 3}, {1}, {4.5}, {0}}));
 }
 
 }  // namespace

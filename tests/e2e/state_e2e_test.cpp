@@ -9,6 +9,7 @@
 #include "formats/command_record.h"
 #include "plugin/exports.h"
 #include "support/formula_builder.h"
+#include "support/e2e_checks.h"
 #include "support/kovalt_process.h"
 #include "support/plugin_sandbox.h"
 #include "support/terminal.h"
@@ -134,40 +135,19 @@ TEST_F(StateE2E, CancelEnableDisableAndMessagesSendTheirRecords) {
         "tdx 6 --a 2 --b 2 --c 1\n"         // -50: sent, quantity 1 kept
         "tdx 6 --a 3 --b 1 --c 5\n"         // 0: nothing
         "tdx 6 --a 600000 --b 1 --c 0\n");  // 250: sent
-    ASSERT_EQ(run.calls.size(), 10u) << run.out;
-    EXPECT_EQ(run.calls[0].values, (std::vector<double>{0, 0, 1}));
-    EXPECT_EQ(run.calls[1].values, (std::vector<double>{-1, -1, -1}));
-    EXPECT_EQ(run.calls[2].values, (std::vector<double>{-1, -1, -1}));
-    for (std::size_t i = 7; i < 10; ++i) EXPECT_EQ(run.calls[i].values, std::vector<double>{1});
+    const Values sent{0, 0, 1}, none{-1, -1, -1};
+    EXPECT_EQ(ValuesOf(run), (std::vector<Values>{sent, none, none, sent, sent, sent, {1}, {1}, {1}, {1}})) << run.out;
 
-    struct Want {
-        int sub_kind, quantity, formula, selector;
-        float price, unit;
-        const char* code;
-    };
-    const Want want[] = {{0, 10, 1, 0, 1, 2, "600000"},      {1, 20, 4, 1, 4, 0, "600000"},
-                         {2, 0, 5, -1, 5, 0, "600000"},      {0, 1, 2, -1, 0, 0, "000002"},
-                         {0, 0, 1, -1, 0, 0, "600000"}};
-    const auto managed = kovalt.CommandsOfKind(3);
-    ASSERT_EQ(managed.size(), std::size(want));
-    for (std::size_t i = 0; i < managed.size(); ++i) {
-        SCOPED_TRACE(i);
-        EXPECT_EQ(managed[i].sub_kind, want[i].sub_kind);
-        EXPECT_EQ(managed[i].quantity, want[i].quantity);
-        EXPECT_EQ(managed[i].formula, want[i].formula);
-        EXPECT_EQ(managed[i].selector_index, want[i].selector);
-        EXPECT_EQ(managed[i].price, want[i].price);
-        EXPECT_EQ(managed[i].quantity_unit, want[i].unit);
-        EXPECT_STREQ(managed[i].code, want[i].code);
-    }
-    const auto messages = kovalt.CommandsOfKind(11);
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0].formula, 6);
-    EXPECT_EQ(messages[0].selector_index, 2);
-    EXPECT_EQ(messages[0].price, 10.0f);  // the last close
-    const auto log = terminal.LogMessages();
-    for (const char* line : {"DLL6 000002  -50.00 (1)[2]", "DLL6 000003  0.00 (0)[1]", "DLL6 600000  250.00 (0)[1]"})
-        EXPECT_TRUE(Contains(log, line)) << line;
+    EXPECT_TRUE(FieldsAre(kovalt.MessagesOfKind(3),
+                          {"sub=0 qty=10 formula=1 sel=0 price=1 unit=2 code=600000",
+                           "sub=1 qty=20 formula=4 sel=1 price=4 unit=0 code=600000",
+                           "sub=2 qty=0 formula=5 sel=-1 price=5 unit=0 code=600000",
+                           "sub=0 qty=1 formula=2 sel=-1 price=0 unit=0 code=000002",
+                           "sub=0 qty=0 formula=1 sel=-1 price=0 unit=0 code=600000"}));
+    // The price is the last close.
+    EXPECT_TRUE(FieldsAre(kovalt.MessagesOfKind(11), {"formula=6 sel=2 price=10"}));
+    EXPECT_TRUE(LogHas(terminal.LogMessages(),
+                       {"DLL6 000002  -50.00 (1)[2]", "DLL6 000003  0.00 (0)[1]", "DLL6 600000  250.00 (0)[1]"}));
 }
 
 TEST_F(StateE2E, CInterfaceTextsBuffersFlagsAndTheAssistantItChooses) {
@@ -195,19 +175,15 @@ TEST_F(StateE2E, CInterfaceTextsBuffersFlagsAndTheAssistantItChooses) {
         "capi GetAllOrderCode -> 600000,000003", "capi GetAllOrderCode -> 000002", "capi GetPosInfo -> 700",
         "capi GetPosInfo -> 0", "capi GetPosInfo -> 0", "capi GetAccountInfo -> 13.5"};
     for (const char* line : lines) EXPECT_NE(run.out.find(std::string(line) + "\r\n"), std::string::npos) << line;
-    const auto orders = kovalt.CommandsOfKind(1);
-    ASSERT_EQ(orders.size(), 3u) << run.out;  // the middle TDX order went to assistant 1
-    EXPECT_EQ(orders[0].query_api, 1);
-    EXPECT_EQ(orders[1].query_api, 0);
+    // The middle TDX order went to assistant 1.
+    EXPECT_TRUE(FieldsAre(kovalt.MessagesOfKind(1), {"api=1", "api=0", "api=0"})) << run.out;
 
     // The refresh request of a lookup carries its code, and the extended
     // flag for position values above 5.
     for (const wchar_t* selector : {L"6", L"5"}) terminal.Run({L"call", L"PosInfo", L"--arg", selector, L"--arg", L"0"});
-    const auto refresh = kovalt.CommandsOfKind(2);
+    const auto refresh = kovalt.MessagesOfKind(2);
     ASSERT_GE(refresh.size(), 2u);
-    EXPECT_EQ(refresh[refresh.size() - 2].sub_kind, 1);
-    EXPECT_EQ(refresh.back().sub_kind, 0);
-    EXPECT_STREQ(refresh.back().code, "600000");
+    EXPECT_TRUE(FieldsAre({refresh.end() - 2, refresh.end()}, {"sub=1", "sub=0 code=600000"}));
 }
 
 TEST_F(StateE2E, HostileCountsReadOnlyTheTables) {

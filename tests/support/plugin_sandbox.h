@@ -37,6 +37,7 @@ private:
         ResetQuoteBatch();
         ResetSettings();
         ResetStoreState();
+        ResetDatedHistoryState();
         ResetNetState();
         ResetBlocksState();
         ResetScreeningState();

@@ -1,0 +1,112 @@
+#include "store/dated_history_rules.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <limits>
+
+#include "common/local_time.h"
+#include "formula/formula.h"
+#include "store/series_rules.h"
+
+namespace pintle {
+
+int32_t PeriodCodeOfDigit(int32_t digit) {
+    if (digit == 0) return 3;
+    if (digit == 5) return 8;
+    return digit + 3;
+}
+
+DatedKey SplitDatedKey(std::string_view code_text, float code_number, bool hong_kong) {
+    DatedKey key;
+    const bool global = code_text == kGlobalCodeGbk;
+    if (global) {
+        key.code = kGlobalCodeGbk;
+        key.p = TruncateToInt(code_number);
+    } else {
+        TdxCodeKey split = SplitTdxCodeText(code_text, hong_kong);
+        key.code = std::move(split.code);
+        key.p = split.p;
+    }
+    const int32_t digit = key.p >= 10 ? key.p % 10 : key.p;
+    key.qualifier = key.p >= 10 ? key.p / 10 : 0;
+    key.period_code = global ? 8 : PeriodCodeOfDigit(digit);
+    return key;
+}
+
+bool AcceptsWriteSlot(float slot) { return slot >= 10000.0f && TruncateToInt(slot) >= 10000; }
+
+bool AcceptsReadSlot(float slot) {
+    const int32_t whole = TruncateToInt(slot);
+    return AcceptsWriteSlot(slot) || (whole >= 86 && whole <= 99);
+}
+
+bool IsMarketWideSlot(int32_t slot) { return (slot >= 88 && slot <= 91) || (slot >= 94 && slot <= 99); }
+
+bool IsAdjustedPriceSlot(int32_t slot) { return slot == 86 || slot == 87 || slot == 92 || slot == 93; }
+
+std::optional<uint32_t> DatedBarTime(float date, std::optional<float> hhmm) {
+    const int32_t d = TruncateToInt(date);
+    const int32_t t = hhmm ? TruncateToInt(*hhmm) : 0;
+    if (d == kIntOverflow || t == kIntOverflow) return std::nullopt;
+    LocalTime local;
+    local.year = TruncateToInt(date / 10000.0f + 1900.0f);
+    local.month = d / 100 % 100;
+    local.day = d % 100;
+    local.hour = t / 100 % 100;
+    local.minute = t % 100;
+    local.second = 0;
+    const int64_t seconds = LocalToSeconds(local);
+    // 0 is also how LocalToSeconds says "no such time".
+    if (seconds <= 0 || seconds > static_cast<int64_t>(std::numeric_limits<uint32_t>::max())) return std::nullopt;
+    return static_cast<uint32_t>(seconds);
+}
+
+float AdjustedPrice(float price, int64_t price_midnight, int64_t today_midnight,
+                    const std::vector<ShareBonusRecord>& records, const std::vector<int64_t>& midnights) {
+    float p = price;
+    for (std::size_t k = records.size(); k-- > 0;) {
+        if (k >= midnights.size() || midnights[k] > today_midnight) continue;
+        if (midnights[k] <= price_midnight) break;
+        const ShareBonusRecord& r = records[k];
+        if (r.rights_shares > 0.0f) {
+            const float divisor = r.rights_shares * 0.1f + 1.0f;
+            if (divisor == 0.0f) return price;
+            p = (r.rights_shares * 0.1f * r.rights_price + p) / divisor;
+        }
+        const float divisor = r.bonus_shares * 0.1f + 1.0f;
+        if (divisor == 0.0f) return price;
+        p = (p - r.cash * 0.1f) / divisor;
+        if (!std::isfinite(p)) return price;
+    }
+    return p;
+}
+
+BarTimes& FindOrAddBarTimes(BarTimeCache& cache, const DatedPair& pair) {
+    if (const auto found = cache.find(pair); found != cache.end()) return found->second;
+    if (cache.size() >= kBarTimeCacheLimit) {
+        auto oldest = cache.begin();
+        for (auto it = cache.begin(); it != cache.end(); ++it) {
+            if (it->second.last_update < oldest->second.last_update) oldest = it;
+        }
+        cache.erase(oldest);
+    }
+    return cache[pair];
+}
+
+void LaySeriesOnBars(const std::vector<HistoryPoint>& series, const std::vector<std::optional<uint32_t>>& bar_times,
+                     int32_t period_code, bool carry, float* out, int32_t count) {
+    if (out == nullptr || count <= 0) return;
+    const float nan = std::bit_cast<float>(kQuietNanBits);
+    for (int32_t i = 0; i < count; ++i) out[i] = nan;
+    const std::size_t n = std::min(bar_times.size(), static_cast<std::size_t>(count));
+    std::vector<uint32_t> times(n);
+    for (std::size_t i = 0; i < n; ++i) times[i] = bar_times[i].value_or(0);
+    const std::vector<std::ptrdiff_t> matches = MatchBars(series, times, period_code);
+    for (std::size_t i = 0; i < n; ++i) {
+        if (bar_times[i] && matches[i] >= 0) out[i] = static_cast<float>(series[static_cast<std::size_t>(matches[i])].value);
+        else if (carry && i >= 2) out[i] = out[i - 1];
+    }
+}
+
+}  // namespace pintle
