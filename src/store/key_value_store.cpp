@@ -1,6 +1,7 @@
 #include "store/key_value_store.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <limits>
 
@@ -334,11 +335,13 @@ std::vector<HistoryPoint> KeyValueStore::ReadHistory(std::string_view code, int3
     }
     const FileLayout layout = LayoutOf(file, false);
     if (layout.trusted == 0) return points;
-    std::vector<HistoryEntry> entries(static_cast<std::size_t>(std::min(layout.trusted, kMaxRecords)));
-    const std::size_t got = file.ReadAt(HistoryEntryOffset(0), entries.data(), entries.size() * sizeof(HistoryEntry));
-    entries.resize(got / sizeof(HistoryEntry));
-    points.reserve(entries.size());
-    for (const HistoryEntry& e : entries) points.push_back(HistoryPoint{e.time, e.value});
+    // The entries are read straight into the points, which have their layout.
+    static_assert(sizeof(HistoryPoint) == sizeof(HistoryEntry));
+    static_assert(offsetof(HistoryPoint, time) == offsetof(HistoryEntry, time));
+    static_assert(offsetof(HistoryPoint, value) == offsetof(HistoryEntry, value));
+    points.resize(static_cast<std::size_t>(std::min(layout.trusted, kMaxRecords)));
+    const std::size_t got = file.ReadAt(HistoryEntryOffset(0), points.data(), points.size() * sizeof(HistoryEntry));
+    points.resize(got / sizeof(HistoryEntry));
     return points;
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <limits>
+#include <tuple>
 
 #include "common/format.h"
 #include "common/local_time.h"
@@ -47,6 +48,29 @@ TEST(LogLine, IsLocalTimeMessageAsUtf8AndCrLf) {
     EXPECT_EQ(ComposeLogLine(t, L"abc"), "2026-03-05 09:30:05 abc\r\n");
     EXPECT_EQ(ComposeLogLine(t, L"买入\n2"), "2026-03-05 09:30:05 \xe4\xb9\xb0\xe5\x85\xa5\n2\r\n");
     EXPECT_EQ(LogFileName(t), L"2026-03-05.log");
+}
+
+// The rules read once for a chart must convert exactly as the per-time
+// conversions do: every day from 1970 to 2106, the ends of the calendar, and
+// dates that do not exist.
+TEST(LocalTimeRules, ConvertExactlyAsTheSystemDoes) {
+    const LocalTimeRules rules;
+    for (int64_t t = 0; t <= 4294967295LL; t += 86400 + 3599) {
+        const LocalTime want = ToLocalTime(t), got = rules.ToLocal(t);
+        ASSERT_EQ(std::tie(got.year, got.month, got.day, got.hour, got.minute, got.second),
+                  std::tie(want.year, want.month, want.day, want.hour, want.minute, want.second)) << t;
+        ASSERT_EQ(rules.LocalDay(t), DaysFromCivil(want.year, want.month, want.day)) << t;
+        ASSERT_EQ(rules.ToSeconds(want), LocalToSeconds(want)) << t;
+    }
+    const int fields[][6] = {{2024, 2, 29, 0, 0, 0}, {2023, 2, 29, 0, 0, 0}, {2100, 2, 29, 9, 30, 0},
+                             {2000, 2, 29, 23, 59, 59}, {2024, 4, 31, 0, 0, 0}, {2024, 13, 1, 0, 0, 0},
+                             {2024, 1, 0, 0, 0, 0}, {2024, 1, 1, 24, 0, 0}, {2024, 1, 1, 0, 60, 0},
+                             {1601, 1, 1, 0, 0, 0}, {1602, 1, 1, 0, 0, 0}, {30827, 12, 31, 23, 59, 59},
+                             {30826, 12, 31, 0, 0, 0}, {1600, 12, 31, 0, 0, 0}};
+    for (const auto& f : fields) {
+        const LocalTime t{f[0], f[1], f[2], f[3], f[4], f[5]};
+        EXPECT_EQ(rules.ToSeconds(t), LocalToSeconds(t)) << f[0] << "-" << f[1] << "-" << f[2];
+    }
 }
 
 TEST(Utf8, EncodesSurrogatePairsAndReplacesLoneOnes) {

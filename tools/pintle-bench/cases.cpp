@@ -11,6 +11,7 @@
 
 #include "common/win.h"
 #include "formats/command_record.h"
+#include "formats/history_file.h"
 #include "support/formula_builder.h"
 
 namespace bench {
@@ -177,6 +178,36 @@ float ScanPositions(const pintle::SharedStateBlock& block, const std::u16string&
 }
 
 volatile float g_sink;  // keeps the floors' results alive
+
+// UTC seconds of local midnight `days_ago` days before today.
+int64_t LocalMidnightUtc(int days_ago) {
+    FILETIME now_ft;
+    GetSystemTimeAsFileTime(&now_ft);
+    SYSTEMTIME utc, local;
+    FileTimeToSystemTime(&now_ft, &utc);
+    SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local);
+    local.wHour = local.wMinute = local.wSecond = local.wMilliseconds = 0;
+    FILETIME local_ft;
+    SystemTimeToFileTime(&local, &local_ft);
+    ULARGE_INTEGER t{{local_ft.dwLowDateTime, local_ft.dwHighDateTime}};
+    t.QuadPart -= static_cast<ULONGLONG>(days_ago) * 864000000000ULL;
+    local_ft = {t.LowPart, t.HighPart};
+    FileTimeToSystemTime(&local_ft, &local);
+    TzSpecificLocalTimeToSystemTime(nullptr, &local, &utc);
+    SystemTimeToFileTime(&utc, &local_ft);
+    const ULARGE_INTEGER u{{local_ft.dwLowDateTime, local_ft.dwHighDateTime}};
+    return static_cast<int64_t>(u.QuadPart / 10000000ULL) - 11644473600LL;
+}
+
+// The TDX date number of a time's local date: (year - 1900) * 10000 + month * 100 + day.
+int32_t DateNumberOf(int64_t utc_seconds) {
+    const ULONGLONG t = (static_cast<ULONGLONG>(utc_seconds) + 11644473600ULL) * 10000000ULL;
+    const FILETIME ft{static_cast<DWORD>(t), static_cast<DWORD>(t >> 32)};
+    SYSTEMTIME utc, local;
+    FileTimeToSystemTime(&ft, &utc);
+    SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local);
+    return (local.wYear - 1900) * 10000 + local.wMonth * 100 + local.wDay;
+}
 
 CommandRecord OrderRecord() {
     CommandRecord rec{};
@@ -389,6 +420,41 @@ std::vector<Row> RunCases(Context& ctx, const Options& options) {
                      exists_floor});
     cases.push_back({"wencai_miss", "WenCai, 5000-line result, miss", 2000, 10, [&] { WenCai(miss.get()); },
                      exists_floor});
+
+    // ---- TDX 34: a day chart of 1000 bars over a 2000-entry history of slot
+    // 10001 (code number 5600000: period digit 5, the day period).
+    const TdxFn tdx34 = ctx.Tdx(34);
+    constexpr int kBars = 1000, kEntries = 2000;
+    const std::wstring history_dir = ctx.dir + L"TradeSelfData\\data\\0\\600000\\0\\8\\";
+    const std::wstring history_file = history_dir + L"10001.dat";
+    std::vector<float> h_code(kBars, 5600000.0f), h_slot(kBars, 10001.0f), h_dates(kBars), h_out(kBars);
+    {
+        std::string bytes(sizeof(pintle::HistoryHeader) + kEntries * sizeof(pintle::HistoryEntry), '\0');
+        const pintle::HistoryHeader header{pintle::kHistoryFormat, kEntries};
+        std::memcpy(bytes.data(), &header, sizeof header);
+        for (int k = 0; k < kEntries; ++k) {
+            const int64_t midnight = LocalMidnightUtc(kEntries - 1 - k);
+            const pintle::HistoryEntry e{static_cast<uint32_t>(midnight), 0, 10.0 + k * 0.01};
+            std::memcpy(bytes.data() + pintle::HistoryEntryOffset(k), &e, sizeof e);
+            if (k >= kEntries - kBars) h_dates[k - (kEntries - kBars)] = static_cast<float>(DateNumberOf(midnight));
+        }
+        for (std::size_t pos = history_dir.find(L'\\', ctx.dir.size()); pos != std::wstring::npos;
+             pos = history_dir.find(L'\\', pos + 1))
+            CreateDirectoryW(history_dir.substr(0, pos).c_str(), nullptr);
+        const FloorFile init(history_file, GENERIC_WRITE, CREATE_ALWAYS);
+        init.WriteAt(0, bytes.data(), static_cast<DWORD>(bytes.size()));
+    }
+    std::vector<char> history_bytes(kEntries * sizeof(pintle::HistoryEntry));
+    cases.push_back({"tdx34_1000_bars", "TDX 34, 1000 day bars, 2000-entry history", 500, 1,
+                     [&] { tdx34(kBars, h_out.data(), h_code.data(), h_slot.data(), h_dates.data()); },
+                     [&] {
+                         Hold(ctx.store_mutex);
+                         const FloorFile h(history_file, GENERIC_READ, OPEN_EXISTING);
+                         unsigned char header[8];
+                         h.ReadAt(0, header, sizeof header);
+                         h.ReadAt(8, history_bytes.data(), static_cast<DWORD>(history_bytes.size()));
+                         ReleaseMutex(ctx.store_mutex);
+                     }});
 
     // ---- A full-market screen: Get, PosInfo and WenCai for every code.
     std::vector<std::string> labels;
