@@ -141,9 +141,24 @@ std::vector<std::ptrdiff_t> MatchBars(const std::vector<HistoryPoint>& series, c
     const LocalTimeRules rules;
     std::vector<int64_t> buckets(series.size());
     for (std::size_t k = 0; k < series.size(); ++k) buckets[k] = BarBucket(period_code, series[k].time, rules);
+    // One entry per bucket, the usual history: the entry of a bucket is the
+    // only one there is, and bars in time order find theirs in one walk
+    // along the entries. With several entries in a bucket the binary search
+    // alone says which one a bar gets.
+    bool one_per_bucket = true;
+    for (std::size_t k = 1; k < buckets.size() && one_per_bucket; ++k) one_per_bucket = buckets[k - 1] < buckets[k];
+    std::size_t walk = 0;
+    int64_t previous_bar = INT64_MIN;
     for (std::size_t i = 0; i < bar_times.size(); ++i) {
         const int64_t bar = BarBucket(period_code, bar_times[i], rules);
         if (bar < buckets.front() || bar > buckets.back()) continue;
+        if (one_per_bucket) {
+            if (bar < previous_bar) walk = 0;  // out of order: walk again from the start
+            previous_bar = bar;
+            while (buckets[walk] < bar) ++walk;  // stops at the last entry at the latest
+            if (buckets[walk] == bar) matches[i] = static_cast<std::ptrdiff_t>(walk);
+            continue;
+        }
         std::ptrdiff_t lo = 0, hi = static_cast<std::ptrdiff_t>(buckets.size()) - 1;
         while (lo <= hi) {
             const std::ptrdiff_t mid = lo + (hi - lo) / 2;
