@@ -38,7 +38,8 @@ constexpr int DaysInMonth(int64_t year, int month) {
 // conversions of one call (the bars and history entries of a chart). Each
 // ToLocalTime and LocalToSeconds asks the system for its rules again, which
 // costs ten times the conversion itself. Made once per call, not kept, so a
-// change of the machine's time zone is seen by the next call. Gives exactly
+// change of the machine's time zone is seen by the next call, and used by
+// one thread. Gives exactly
 // what ToLocalTime and LocalToSeconds give: where the zone keeps no
 // daylight-saving time (the offset is the same at every moment) it takes
 // that offset from one ordinary conversion and does the calendar itself;
@@ -53,10 +54,18 @@ public:
         // makes of any other (Wine takes 29 February of every year) is left
         // to it.
         if (!fixed_ || t.year < kFirstFixedYear || t.year > kLastFixedYear || t.month < 1 || t.month > 12 ||
-            t.day < 1 || t.day > DaysInMonth(t.year, t.month) || t.hour < 0 || t.hour > 23 || t.minute < 0 ||
-            t.minute > 59 || t.second < 0 || t.second > 59)
+            t.day < 1 || t.hour < 0 || t.hour > 23 || t.minute < 0 || t.minute > 59 || t.second < 0 || t.second > 59)
             return LocalToSeconds(t);
-        return DaysFromCivil(t.year, t.month, t.day) * 86400 + t.hour * 3600 + t.minute * 60 + t.second - offset_;
+        // Bars come day after day: the month's first day and length are
+        // worked out once per month.
+        if (t.year != month_year_ || t.month != month_) {
+            month_start_ = DaysFromCivil(t.year, t.month, 1);
+            month_days_ = DaysInMonth(t.year, t.month);
+            month_year_ = t.year;
+            month_ = t.month;
+        }
+        if (t.day > month_days_) return LocalToSeconds(t);
+        return (month_start_ + t.day - 1) * 86400 + t.hour * 3600 + t.minute * 60 + t.second - offset_;
     }
     // Days from 1970-01-01 to the local date of a time (of ToLocal's date).
     // Inline: a chart asks it for every bar and every history entry.
@@ -77,6 +86,9 @@ private:
 
     bool fixed_ = false;
     int64_t offset_ = 0;  // local minus UTC, in seconds, when fixed_
+    // The month ToSeconds saw last (an object serves one call on one thread).
+    mutable int month_year_ = 0, month_ = 0, month_days_ = 0;
+    mutable int64_t month_start_ = 0;
 };
 
 // "YYYY-MM-DD"
