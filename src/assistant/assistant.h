@@ -29,7 +29,7 @@ HWND CurrentMainWindow();
 // The directory of the assistant's executable, with a trailing backslash,
 // where the assistant keeps its own files; refreshed first when it no longer
 // names an existing path. Empty while no assistant window was ever seen.
-std::wstring AssistantDirectory();
+const std::wstring& AssistantDirectory();
 // Closes and destroys the current link (unload).
 void CloseAssistant();
 // Drive and directory, with a trailing backslash, of the executable that owns

@@ -64,7 +64,7 @@ void RefreshAssistantDirectory() {
     if (HWND w = CurrentMainWindow()) s.directory = AssistantExecutableDirectory(w);
 }
 
-std::wstring AssistantDirectory() {
+const std::wstring& AssistantDirectory() {
     RefreshAssistantDirectory();
     return Assistant().directory;
 }

@@ -22,6 +22,10 @@ struct Delivery {
 };
 
 Delivery Deliver(uint32_t kind, const void* data, uint32_t size, Sender sender);
+// The same to the main window the sender already asked the link for in this
+// call (null: no assistant, nothing is sent). Asking again would cost a
+// window look-up and, while no assistant runs, a second reconnect attempt.
+Delivery DeliverTo(HWND main_window, uint32_t kind, const void* data, uint32_t size, Sender sender);
 
 // How long a send may wait for an assistant before it counts as failed: a
 // hung assistant must not freeze the terminal's formula thread.

@@ -35,11 +35,15 @@ HWND TerminalWindow() {
 }
 
 Delivery Deliver(uint32_t kind, const void* data, uint32_t size, Sender sender) {
+    AssistantLink* link = Assistant().link.get();
+    return DeliverTo(link ? link->MainWindow() : nullptr, kind, data, size, sender);
+}
+
+Delivery DeliverTo(HWND main, uint32_t kind, const void* data, uint32_t size, Sender sender) {
     Delivery result;
     const HWND terminal = TerminalWindow();
     AssistantLink* link = Assistant().link.get();
-    const HWND main = link ? link->MainWindow() : nullptr;
-    if (main == nullptr) return result;
+    if (main == nullptr || link == nullptr) return result;
     result.had_window = true;
 
     if (sender == Sender::DzhCommand) {
@@ -62,10 +66,12 @@ Delivery Deliver(uint32_t kind, const void* data, uint32_t size, Sender sender) 
         PostAssistantNotice(error, 0, nullptr);
     }
 
+    // A receiver that is no window any more refuses the send by itself:
+    // asking first would cost every live receiver a look-up.
     if (const SharedStateBlock* block = link->Block()) {
         for (int i = 0; i < kReceiverSlots; ++i) {
             const HWND w = WindowFromBlock(block->extra_receivers[i]);
-            if (w != nullptr && IsWindow(w)) SendCopyData(w, terminal, cds);
+            if (w != nullptr) SendCopyData(w, terminal, cds);
         }
     }
     return result;

@@ -55,6 +55,10 @@ int32_t SendDzhCommand(uint32_t kind, int32_t sub_kind, FormulaCall& call, bool 
 
     const std::string_view code = sub_kind == 80 ? std::string_view(kMarketSentimentGbk) : LabelCodeText(call);
     CopyToField(rec.code, sizeof rec.code, code);
+    // The assistant's window, once asked for (the log lines need it): the
+    // same window takes the command.
+    HWND main = nullptr;
+    bool looked_up = false;
 
     if (kind == kKindAutomation || kind == kKindRefresh || kind == kKindMessages || kind == kKindData) {
         const int32_t selector = TruncateToInt(p2);
@@ -70,7 +74,11 @@ int32_t SendDzhCommand(uint32_t kind, int32_t sub_kind, FormulaCall& call, bool 
             rec.price = last ? last->close : 0.0f;
         }
         if ((kind == kKindAutomation || kind == kKindRefresh) && rec.formula == 0) return 0;
-        if (kind == kKindAutomation && CurrentMainWindow() != nullptr) LogAutomation(sub_kind, rec.formula);
+        if (kind == kKindAutomation) {
+            main = CurrentMainWindow();
+            looked_up = true;
+            if (main != nullptr) LogAutomation(sub_kind, rec.formula);
+        }
     } else if (kind == kKindOrderManagement) {
         const int32_t selector = TruncateToInt(p2);
         const AssistantSelector sel = SplitSelector(selector);
@@ -86,7 +94,9 @@ int32_t SendDzhCommand(uint32_t kind, int32_t sub_kind, FormulaCall& call, bool 
         rec.selector_index = sel.index;
         SelectAssistant(sel.assistant);
         rec.assistant = Assistant().number;
-        if (CurrentMainWindow() != nullptr) {
+        main = CurrentMainWindow();
+        looked_up = true;
+        if (main != nullptr) {
             log.Write(OrderLine(OrderLineStyle::Dzh, rec.formula, sub_kind, AnsiToWide(code), rec.price, rec.quantity));
         }
         if (rec.quantity <= 0) return 0;
@@ -98,7 +108,8 @@ int32_t SendDzhCommand(uint32_t kind, int32_t sub_kind, FormulaCall& call, bool 
     rec.last_bar_time = last ? last->time : 0;
     rec.raw_arg4 = TruncateToInt(p4);
 
-    const Delivery sent = Deliver(kind, &rec, sizeof rec, Sender::DzhCommand);
+    const Delivery sent = looked_up ? DeliverTo(main, kind, &rec, sizeof rec, Sender::DzhCommand)
+                                    : Deliver(kind, &rec, sizeof rec, Sender::DzhCommand);
     if (sent.refused) return 0;
     if (write_results) WriteResult(call, 1.0f, false);
     return 0;

@@ -120,14 +120,15 @@ bool AssistantLink::Poll() {
 }
 
 void AssistantLink::RefreshRequest() {
-    MainWindow();
+    // Null unless IsWindow just said it is one.
+    const HWND main = MainWindow();
     CommandRecord rec{};
     rec.id = kCommandRecordId;
     rec.sub_kind = extended_fields_ ? 1 : 0;
     CopyToField(rec.code, sizeof rec.code, current_code_);
     rec.assistant = number_;
     COPYDATASTRUCT cds{kKindRefreshRequest, sizeof rec, &rec};
-    if (main_window_ != nullptr && IsWindow(main_window_)) SendCopyData(main_window_, nullptr, cds);
+    if (main != nullptr) SendCopyData(main, nullptr, cds);
     if (!view_) return;
     for (int i = 0; i < kReceiverSlots; ++i) {
         const HWND w = WindowFromBlock(Block()->refresh_receivers[i]);

@@ -1,5 +1,6 @@
 #include "assistant/quotes.h"
 
+#include <array>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -24,6 +25,53 @@ namespace {
 struct QuoteBatch {
     std::vector<QuoteEntry> entries;
     uint32_t last_call = 0;  // tick of the last SendQuote call, 0 = never
+
+    // The entry whose key is the label (its label as given: longer labels
+    // are refused), appended when there is none.
+    QuoteEntry& EntryOf(std::string_view label) {
+        std::size_t free_slot = kSlots;
+        std::size_t i = Hash(label) & (kSlots - 1);
+        for (std::size_t probes = 0; probes < kSlots; ++probes, i = (i + 1) & (kSlots - 1)) {
+            if (slots[i] == 0) {
+                free_slot = i;
+                break;
+            }
+            QuoteEntry& e = entries[slots[i] - 1u];
+            if (FieldText(e.key, sizeof e.key) == label) return e;
+        }
+        if (free_slot == kSlots) {
+            // Only if sends kept failing past the cap: look the slow way.
+            for (QuoteEntry& e : entries) {
+                if (FieldText(e.key, sizeof e.key) == label) return e;
+            }
+        }
+        QuoteEntry fresh{};
+        CopyToField(fresh.key, sizeof fresh.key, label);
+        entries.push_back(fresh);
+        if (free_slot != kSlots) slots[free_slot] = static_cast<uint16_t>(entries.size());
+        return entries.back();
+    }
+
+    void Clear() {
+        entries.clear();
+        slots.fill(0);
+    }
+
+private:
+    // Where each label's entry is, by a hash of the label: a screen quotes
+    // hundreds of labels before one send, and each call finds its own in a
+    // step or two. Entry number + 1, 0 for a free slot; twice as many slots
+    // as the batch holds entries before it is sent, so it never fills in
+    // use and never allocates.
+    static constexpr std::size_t kSlots = 2048;
+    static_assert(kSlots >= 2 * kQuoteBatchCap && kSlots <= 65535);
+    std::array<uint16_t, kSlots> slots{};
+
+    static std::size_t Hash(std::string_view label) {
+        uint64_t h = 14695981039346656037ULL;  // FNV-1a
+        for (const char c : label) h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
+        return static_cast<std::size_t>(h ^ (h >> 29));
+    }
 };
 
 QuoteBatch g_batch;
@@ -66,7 +114,18 @@ int32_t SendQuoteBatch(FormulaCall& call) {
     const int32_t field = TruncateToInt(ReadArg(call, 2));
     const int32_t assistant = TruncateToInt(ReadArg(call, 3));
     const std::string_view label = LabelText(call);
-    PluginLog::Instance().WriteFormatted(L"%s %d %.2f", {AnsiToWide(label), field, static_cast<double>(value)});
+    // The label as wide text, on the stack when it is ASCII (at most 20 bytes).
+    wchar_t ascii[sizeof call.label];
+    std::wstring converted;
+    std::wstring_view shown;
+    if (IsAscii(label)) {
+        for (std::size_t i = 0; i < label.size(); ++i) ascii[i] = static_cast<wchar_t>(label[i]);
+        shown = std::wstring_view(ascii, label.size());
+    } else {
+        converted = AnsiToWide(label);
+        shown = converted;
+    }
+    PluginLog::Instance().WriteFormatted(L"%s %d %.2f", {shown, field, static_cast<double>(value)});
     if (label.size() > kQuoteKeyMax) {
         // The key holds 9 bytes: a cut label could name another code.
         PluginLog::Instance().WriteFormatted(L"SendQuote: %s 超过9个字符, 不能放进行情记录, 已忽略",
@@ -77,19 +136,7 @@ int32_t SendQuoteBatch(FormulaCall& call) {
     ScopedLock quote_lock(QuoteLock());
     const uint32_t now = TickMs();
     const uint32_t elapsed = now - g_batch.last_call;
-    QuoteEntry* entry = nullptr;
-    for (QuoteEntry& e : g_batch.entries) {
-        if (FieldText(e.key, sizeof e.key) == label) {
-            entry = &e;
-            break;
-        }
-    }
-    if (entry == nullptr) {
-        QuoteEntry fresh{};
-        CopyToField(fresh.key, sizeof fresh.key, label);
-        g_batch.entries.push_back(fresh);
-        entry = &g_batch.entries.back();
-    }
+    QuoteEntry* entry = &g_batch.EntryOf(label);
     switch (field) {
     case 0: entry->field0 = value; break;
     case 1: entry->field1 = value; break;
@@ -117,7 +164,7 @@ int32_t SendQuoteBatch(FormulaCall& call) {
         SelectAssistant(assistant);
         Deliver(kKindQuoteList, g_batch.entries.data(),
                 static_cast<uint32_t>(g_batch.entries.size() * sizeof(QuoteEntry)), Sender::Quote);
-        g_batch.entries.clear();
+        g_batch.Clear();
     }
     WriteResult(call, 1.0f, false);
     g_batch.last_call = TickMs();
@@ -161,7 +208,7 @@ bool QuotePushActive() { return Assistant().quote_push; }
 
 void ResetQuoteBatch() {
     ScopedLock quote_lock(QuoteLock());
-    g_batch.entries.clear();
+    g_batch.Clear();
     g_batch.last_call = 0;
 }
 

@@ -16,8 +16,6 @@ namespace {
 
 bool Overflows(int32_t v) { return v == INT32_MIN || v == INT32_MAX; }
 
-bool HasWindow() { return CurrentMainWindow() != nullptr; }
-
 }  // namespace
 
 void SetPriceOverride(int32_t key, bool sell_side, float price) {
@@ -70,6 +68,10 @@ int32_t SendTdxCommand(float code_number, const std::string& code_text, int32_t 
     const uint32_t dw_data = kind == -1 ? kKindOrder : static_cast<uint32_t>(kind);
 
     const bool rating = sub_kind == 80 || sub_kind == 81;
+    // The assistant's window, once asked for (the log lines need it): the
+    // same window takes the command.
+    HWND main = nullptr;
+    bool looked_up = false;
     if (kind == kKindOrderManagement) {
         if (!rating) {
             rec.quantity = q;
@@ -78,7 +80,9 @@ int32_t SendTdxCommand(float code_number, const std::string& code_text, int32_t 
     } else if (kind == kKindAutomation || kind == kKindRefresh || kind == kKindMessages) {
         if (formula == 0 && kind != kKindMessages) return 0;
         if (kind == kKindMessages) rec.quantity = q;
-        if (HasWindow()) {
+        main = CurrentMainWindow();
+        looked_up = true;
+        if (main != nullptr) {
             if (kind == kKindAutomation && sub_kind >= 0 && sub_kind <= 2) {
                 static const wchar_t* const kLines[] = {L"接收到 清仓命令 %d ", L"接收到 启动自动交易 命令 %d ",
                                                        L"接收到 停止自动交易 命令 %d "};
@@ -93,17 +97,20 @@ int32_t SendTdxCommand(float code_number, const std::string& code_text, int32_t 
         const uint32_t stamp = sell ? o.sell_stamp : o.buy_stamp;
         const bool fresh = stamp != 0 && static_cast<int32_t>(TickMs() - stamp) < static_cast<int32_t>(kPriceOverrideMs);
         const std::wstring code = AnsiToWide(code_text);
+        main = CurrentMainWindow();
+        looked_up = true;
         if (fresh && TruncateToInt(code_number) == o.key) {
             rec.price = sell ? o.sell_price : o.buy_price;
-            if (HasWindow()) {
+            if (main != nullptr) {
                 log.WriteFormatted(L"接收到公式%d %s 指定下单价格 %.2f", {formula, code, static_cast<double>(rec.price)});
             }
         }
-        if (HasWindow()) log.Write(OrderLine(OrderLineStyle::Tdx, formula, sub_kind, code, rec.price, rec.quantity));
+        if (main != nullptr) log.Write(OrderLine(OrderLineStyle::Tdx, formula, sub_kind, code, rec.price, rec.quantity));
     }
 
     if (sub_kind != 3 && !rating && rec.quantity < 0) return 0;
-    Deliver(dw_data, &rec, sizeof rec, Sender::TdxCommand);
+    if (looked_up) DeliverTo(main, dw_data, &rec, sizeof rec, Sender::TdxCommand);
+    else Deliver(dw_data, &rec, sizeof rec, Sender::TdxCommand);
     return 1;
 }
 

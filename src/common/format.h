@@ -30,5 +30,7 @@ public:
 };
 
 std::wstring FormatText(std::wstring_view format, std::initializer_list<FormatArg> args);
+// The same, appended to `out` (whose storage a caller may reuse).
+void AppendFormatted(std::wstring& out, std::wstring_view format, std::initializer_list<FormatArg> args);
 
 }  // namespace pintle

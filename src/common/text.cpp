@@ -4,9 +4,21 @@
 
 namespace pintle {
 
+bool IsAscii(std::string_view text) {
+    for (const char c : text) {
+        if (static_cast<unsigned char>(c) >= 0x80) return false;
+    }
+    return true;
+}
+
 std::string WideToUtf8(std::wstring_view text) {
     std::string out;
-    out.reserve(text.size() * 3);
+    AppendUtf8(out, text);
+    return out;
+}
+
+void AppendUtf8(std::string& out, std::wstring_view text) {
+    out.reserve(out.size() + text.size() * 3);
     auto put = [&out](char32_t c) {
         if (c < 0x80) {
             out.push_back(static_cast<char>(c));
@@ -38,7 +50,6 @@ std::string WideToUtf8(std::wstring_view text) {
         if (c >= 0xD800 && c <= 0xDFFF) c = 0xFFFD;
         put(c);
     }
-    return out;
 }
 
 std::string_view FieldText(const char* field, std::size_t size) {

@@ -12,8 +12,15 @@ namespace pintle {
 std::wstring AnsiToWide(std::string_view text);
 std::string WideToAnsi(std::wstring_view text);
 
+// Whether every byte is below 0x80. Every ANSI code page maps those bytes to
+// the same characters, so ASCII text needs no conversion between the ANSI
+// code page and UTF-16 (each byte is one character).
+bool IsAscii(std::string_view text);
+
 // UTF-16 to UTF-8; a lone surrogate becomes U+FFFD. Byte-level, no Windows.
 std::string WideToUtf8(std::wstring_view text);
+// The same, appended to `out` (whose storage a caller may reuse line after line).
+void AppendUtf8(std::string& out, std::wstring_view text);
 
 // Bytes of a fixed-size narrow field up to its first zero byte, never past
 // `size` bytes, so a field without a terminator is still read safely.

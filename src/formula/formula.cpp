@@ -7,11 +7,6 @@
 
 namespace pintle {
 
-int32_t TruncateToInt(float value) {
-    if (std::isnan(value) || value >= 2147483648.0f || value < -2147483648.0f) return kIntOverflow;
-    return static_cast<int32_t>(value);
-}
-
 bool ArgPresent(const FormulaCall& call, int number) {
     return number >= 1 && number <= 4 && call.arg_count >= number && call.args[number - 1] != nullptr;
 }

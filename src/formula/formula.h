@@ -3,6 +3,7 @@
 // Byte-level: the record is untrusted input from a closed host, so nothing
 // here reads outside what the record gives.
 #pragma once
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -12,9 +13,13 @@
 namespace pintle {
 
 // Float to int by truncation toward zero; NaN and values outside int32
-// become INT32_MIN, which the command functions reject as overflow.
-int32_t TruncateToInt(float value);
+// become INT32_MIN, which the command functions reject as overflow. Inline:
+// a TDX function truncates once per bar.
 constexpr int32_t kIntOverflow = INT32_MIN;
+inline int32_t TruncateToInt(float value) {
+    if (std::isnan(value) || value >= 2147483648.0f || value < -2147483648.0f) return kIntOverflow;
+    return static_cast<int32_t>(value);
+}
 
 bool ArgPresent(const FormulaCall& call, int number);
 // Argument 1..4 at the current bar, as a float; 0 when absent. A series is

@@ -5,10 +5,15 @@
 namespace pintle {
 
 std::string ComposeLogLine(const LocalTime& when, std::wstring_view message) {
-    std::string line = FormatTimestamp(when);
-    line += WideToUtf8(message);
-    line += "\r\n";
+    std::string line;
+    ComposeLogLineInto(line, FormatTimestamp(when), message);
     return line;
+}
+
+void ComposeLogLineInto(std::string& out, std::string_view timestamp, std::wstring_view message) {
+    out.assign(timestamp);
+    AppendUtf8(out, message);
+    out += "\r\n";
 }
 
 std::wstring LogFileName(const LocalTime& day) {

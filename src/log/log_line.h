@@ -9,6 +9,9 @@
 namespace pintle {
 
 std::string ComposeLogLine(const LocalTime& when, std::wstring_view message);
+// The same into `out` (emptied first), with the time already formatted by
+// FormatTimestamp: a writer keeps one buffer and one time text per second.
+void ComposeLogLineInto(std::string& out, std::string_view timestamp, std::wstring_view message);
 
 // File name of the day's log: "YYYY-MM-DD.log".
 std::wstring LogFileName(const LocalTime& day);

@@ -14,6 +14,12 @@ struct PluginLog::Impl {
     mutable CriticalSection lock;
     UniqueHandle file;
     std::wstring path;
+    // Kept from line to line under the lock: a busy formula thread writes
+    // many lines a second, and the time text changes once a second.
+    int64_t stamp_second = -1;
+    std::string stamp;
+    std::wstring text;
+    std::string line;
 
     void Open() {
         file.reset();
@@ -31,7 +37,12 @@ struct PluginLog::Impl {
 
     void Append(std::wstring_view message) {
         if (!file) return;
-        const std::string line = ComposeLogLine(ToLocalTime(NowSeconds()), message);
+        const int64_t now = NowSeconds();
+        if (now != stamp_second || stamp.empty()) {
+            stamp = FormatTimestamp(ToLocalTime(now));
+            stamp_second = now;
+        }
+        ComposeLogLineInto(line, stamp, message);
         DWORD written = 0;
         WriteFile(file.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
     }
@@ -63,8 +74,13 @@ void PluginLog::Write(std::wstring_view text) {
 
 void PluginLog::WriteFormatted(std::wstring_view format, std::initializer_list<FormatArg> args) {
     try {
-        Write(FormatText(format, args));
+        ScopedLock hold(impl_->lock);
+        if (!impl_->file) return;
+        impl_->text.clear();
+        AppendFormatted(impl_->text, format, args);
+        impl_->Append(impl_->text);
     } catch (...) {
+        // A line that cannot be written is dropped; the caller carries on.
     }
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 #include <cstdint>
 
+#include "formula/formula.h"
 #include "log/plugin_log.h"
 
 namespace pintle {
@@ -20,6 +21,13 @@ Result Guarded(const wchar_t* export_name, Result on_failure, Body&& body) noexc
         return on_failure;
     }
 }
+
+// The last-bar gate, asked before the call lock. A bar-by-bar call on a bar
+// before the last does nothing at all, and the gate reads nothing but the
+// caller's own record: answered without the lock, the commonest call (every
+// bar of every chart) never waits behind another thread's send. The
+// function asks the gate again inside, as before.
+inline bool StoppedBeforeLock(const FormulaCall& call) { return !LastBarGate(call); }
 
 // Runs a numbered function's body unless the count is 0 or less (then the
 // function does nothing at all), and keeps every exception inside.

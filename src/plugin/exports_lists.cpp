@@ -17,6 +17,7 @@ int32_t Unlocked(const wchar_t* name, FormulaCall* call, Body&& body) {
 }
 
 int32_t Screening(const wchar_t* name, FormulaCall* call, ScreeningKind kind) {
+    if (call != nullptr && StoppedBeforeLock(*call)) return 0;
     return Guarded(name, 0, [&]() -> int32_t {
         if (call == nullptr) return 0;
         CallLockHold hold;

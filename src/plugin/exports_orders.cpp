@@ -10,12 +10,20 @@ using namespace pintle;
 
 namespace {
 
-int32_t Command(const wchar_t* name, FormulaCall* call, uint32_t kind, int32_t sub_kind, bool unit_1000 = false) {
+int32_t LockedCommand(const wchar_t* name, FormulaCall* call, uint32_t kind, int32_t sub_kind, bool unit_1000) {
     return Guarded(name, 0, [&]() -> int32_t {
         if (call == nullptr) return 0;
         CallLockHold hold;
         return SendDzhCommand(kind, sub_kind, *call, unit_1000, true);
     });
+}
+
+// Small enough to sit in every export: a stopped call costs a few compares.
+inline int32_t Command(const wchar_t* name, FormulaCall* call, uint32_t kind, int32_t sub_kind,
+                       bool unit_1000 = false) {
+    // A call without bars goes in to log why nothing was sent.
+    if (call != nullptr && call->bar_count > 0 && StoppedBeforeLock(*call)) return 0;
+    return LockedCommand(name, call, kind, sub_kind, unit_1000);
 }
 
 }  // namespace

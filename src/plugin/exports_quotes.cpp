@@ -7,6 +7,7 @@
 using namespace pintle;
 
 extern "C" int32_t pintle_SENDQUOTE(FormulaCall* call) {
+    if (call != nullptr && StoppedBeforeLock(*call)) return 0;
     return Guarded(L"SENDQUOTE", 0, [&]() -> int32_t {
         if (call == nullptr) return 0;
         CallLockHold hold;

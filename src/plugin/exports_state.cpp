@@ -22,6 +22,7 @@ using namespace pintle;
 namespace {
 
 int32_t Locked(const wchar_t* name, FormulaCall* call, int32_t (*operation)(FormulaCall&)) {
+    if (call != nullptr && StoppedBeforeLock(*call)) return 0;
     return Guarded(name, 0, [&]() -> int32_t {
         if (call == nullptr) return 0;
         CallLockHold hold;

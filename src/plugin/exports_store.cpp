@@ -11,6 +11,7 @@ namespace {
 
 template <class Operation>
 int32_t StoreCall(const wchar_t* name, FormulaCall* call, Operation&& operation) {
+    if (call != nullptr && StoppedBeforeLock(*call)) return 0;
     return Guarded(name, 0, [&]() -> int32_t {
         if (call == nullptr) return 0;
         CallLockHold hold;

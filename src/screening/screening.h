@@ -16,6 +16,7 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "formula/formula_call.h"
@@ -53,6 +54,9 @@ struct ScreeningEntry {
     int64_t check_time = 0;  // when the file's time was last looked at (seconds since 1970)
     int64_t file_time = 0;   // the file's last-write time then, -1 when it could not be read
     std::vector<std::string> codes;
+    // The same codes hashed, built with them: a full-market screen asks for
+    // every code, and each answer takes one step whatever the file's length.
+    std::unordered_set<std::string> members;
 };
 using ScreeningCache = std::map<int32_t, ScreeningEntry>;  // by query number
 

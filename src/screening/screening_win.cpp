@@ -5,8 +5,6 @@
 
 #include <shlwapi.h>
 
-#include <algorithm>
-
 #include "assistant/assistant.h"
 #include "common/clock.h"
 #include "common/format.h"
@@ -35,6 +33,8 @@ constexpr int64_t kRecheckSeconds = 5;
 
 // The three caches live from load to unload; touched only under the call lock.
 ScreeningCache g_caches[kScreeningKinds];
+// The path of the current lookup, built in the same storage call after call.
+std::wstring g_path;
 
 // Last-write time in seconds since 1970, or -1. Opened with read sharing
 // only, so a file that the assistant is still writing reads as -1.
@@ -66,7 +66,9 @@ std::vector<std::string> LoadResultCodes(const std::wstring& path) {
 
 int32_t ScreeningHit(ScreeningKind kind, std::string_view code, int32_t n) {
     const KindText& k = kKinds[static_cast<int>(kind)];
-    const std::wstring path = AssistantDirectory() + FormatText(k.file, {n});
+    std::wstring& path = g_path;
+    path.assign(AssistantDirectory());
+    AppendFormatted(path, k.file, {n});
     if (!PathFileExistsW(path.c_str())) {
         const std::wstring text = FormatText(k.missing, {n});
         PostAssistantNotice(n, kScreeningNoticeNumber, text.c_str());
@@ -91,12 +93,18 @@ int32_t ScreeningHit(ScreeningKind kind, std::string_view code, int32_t n) {
             e.check_time = now;
         }
     }
-    if (load) it->second.codes = LoadResultCodes(path);
+    ScreeningEntry& entry = it->second;
+    if (load) {
+        // Both built before either is replaced: they never disagree.
+        std::vector<std::string> codes = LoadResultCodes(path);
+        std::unordered_set<std::string> members(codes.begin(), codes.end());
+        entry.codes = std::move(codes);
+        entry.members = std::move(members);
+    }
 
     // An empty code (a line that starts with a TAB, a label without digits)
     // is no member of any result.
-    const auto& codes = it->second.codes;
-    return !code.empty() && std::find(codes.begin(), codes.end(), code) != codes.end() ? 1 : 0;
+    return !code.empty() && entry.members.count(std::string(code)) != 0 ? 1 : 0;
 }
 
 const ScreeningCache& ScreeningCacheOf(ScreeningKind kind) { return g_caches[static_cast<int>(kind)]; }

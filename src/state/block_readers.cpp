@@ -25,6 +25,14 @@ bool SameUnits(const char16_t* field, std::size_t length, std::wstring_view quer
 // Selector indexes are stored as floats holding whole numbers.
 bool SameIndex(float stored, int32_t s) { return stored == static_cast<float>(s); }
 
+// The order selection of CollectOrders.
+bool OrderSelected(const OrderRecord& r, std::wstring_view code, int64_t kind, int32_t s, int32_t f) {
+    if (r.trade_kind != kind) return false;
+    if (!code.empty() && !CodeMatches(r.code, code)) return false;
+    if (s >= 0 && !SameIndex(r.selector_index, s)) return false;
+    return f < 1 || r.filter == static_cast<float>(f);
+}
+
 }  // namespace
 
 int32_t UsedRecords(const int32_t& count, int32_t capacity) {
@@ -84,14 +92,28 @@ std::vector<OrderRecord> CollectOrders(const SharedStateBlock& block, std::wstri
     std::vector<OrderRecord> selected;
     const int32_t used = UsedRecords(block.order_count, kOrderCapacity);
     for (int32_t i = 0; i < used; ++i) {
-        const OrderRecord& r = block.orders[i];
-        if (r.trade_kind != kind) continue;
-        if (!code.empty() && !CodeMatches(r.code, code)) continue;
-        if (s >= 0 && !SameIndex(r.selector_index, s)) continue;
-        if (f >= 1 && r.filter != static_cast<float>(f)) continue;
-        selected.push_back(r);
+        if (OrderSelected(block.orders[i], code, kind, s, f)) selected.push_back(block.orders[i]);
     }
     return selected;
+}
+
+float SelectedOrdersValue(const SharedStateBlock& block, std::wstring_view code, int64_t kind, int32_t s, int32_t f,
+                          int32_t selector, int64_t now) {
+    const int32_t used = UsedRecords(block.order_count, kOrderCapacity);
+    bool any = false;
+    uint32_t outstanding = 0;  // 32-bit arithmetic, as OrderValue
+    int64_t latest = 0;
+    for (int32_t i = 0; i < used; ++i) {
+        const OrderRecord& r = block.orders[i];
+        if (!OrderSelected(r, code, kind, s, f)) continue;
+        any = true;
+        outstanding += static_cast<uint32_t>(r.quantity) - static_cast<uint32_t>(r.filled);
+        latest = std::max(latest, r.time);
+    }
+    if (!any) return 0.0f;
+    if (selector == 0) return static_cast<float>(static_cast<int32_t>(outstanding));
+    if (selector == 1) return latest > 0 ? static_cast<float>(now - latest) : 0.0f;
+    return 0.0f;
 }
 
 float OrderValue(const std::vector<OrderRecord>& orders, int32_t selector, int64_t now) {

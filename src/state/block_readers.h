@@ -59,6 +59,10 @@ std::vector<OrderRecord> CollectOrders(const SharedStateBlock& block, std::wstri
 // arithmetic). Selector 1: seconds from the latest order time to `now`, 0
 // when no order has a time above 0. Anything else, or no orders: 0.
 float OrderValue(const std::vector<OrderRecord>& orders, int32_t selector, int64_t now);
+// OrderValue of CollectOrders in one scan, without copying the orders out
+// (OrderInfo runs on every recalculation of every chart that uses it).
+float SelectedOrdersValue(const SharedStateBlock& block, std::wstring_view code, int64_t kind, int32_t s, int32_t f,
+                          int32_t selector, int64_t now);
 
 // Account figure by account selector: 0..3 and 5..8 for the whole account
 // (s < 0), 0..3 per selector index 0..9, the whole-account 0..3 again for

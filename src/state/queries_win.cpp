@@ -31,7 +31,7 @@ float OrderQuery(std::wstring_view code, int32_t selector, int64_t kind, int32_t
     const SharedStateBlock* block = CurrentBlock();
     if (!mapped || block == nullptr) return 0.0f;
     MutexHold hold(CurrentBlockMutex());
-    return OrderValue(CollectOrders(*block, code, kind, s, filter), selector, NowSeconds());
+    return SelectedOrdersValue(*block, code, kind, s, filter, selector, NowSeconds());
 }
 
 float AccountQuery(int32_t selector, int32_t s) {

@@ -31,7 +31,16 @@ StateQueries& Queries() {
 }
 
 // The query code of a DZH-style call: the label, wide, without market marks.
-std::wstring LabelCode(const FormulaCall& call) { return NormaliseCode(AnsiToWide(LabelText(call))); }
+std::wstring LabelCode(const FormulaCall& call) {
+    const std::string_view label = LabelText(call);
+    // An ASCII label loses its marks as bytes first: the short code then
+    // widens without allocating.
+    if (IsAscii(label)) {
+        const std::string code = NormaliseCodeBytes(std::string(label));
+        return std::wstring(code.begin(), code.end());
+    }
+    return NormaliseCode(AnsiToWide(label));
+}
 
 int32_t IntArg(const FormulaCall& call, int number) { return TruncateToInt(ReadArg(call, number)); }
 

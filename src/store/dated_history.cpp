@@ -45,9 +45,10 @@ void LogNotYetCalled(const wchar_t* line, const std::string& code_text) {
     PluginLog::Instance().WriteFormatted(line, {AnsiToWide(code_text)});
 }
 
-int64_t MidnightOf(int64_t time) {
-    const LocalTime t = ToLocalTime(time);
-    return LocalMidnight(t.year, t.month, t.day);
+int64_t MidnightOf(int64_t time, const LocalTimeRules& rules) {
+    LocalTime t = rules.ToLocal(time);
+    t.hour = t.minute = t.second = 0;
+    return rules.ToSeconds(t);
 }
 
 // Prices before an ex-date are shown as they compare with today's price. The
@@ -62,13 +63,15 @@ void AdjustForDividends(const std::string& code, std::vector<HistoryPoint>& seri
         records = FindShareBonus(code);
     }
     if (records == nullptr || records->empty()) return;
+    const LocalTimeRules rules;
     std::vector<int64_t> midnights;
     midnights.reserve(records->size());
-    for (const ShareBonusRecord& r : *records) midnights.push_back(MidnightOf(r.ex_date));
-    const int64_t today = MidnightOf(NowSeconds());
+    for (const ShareBonusRecord& r : *records) midnights.push_back(MidnightOf(r.ex_date, rules));
+    const int64_t today = MidnightOf(NowSeconds(), rules);
     for (HistoryPoint& entry : series) {
         if (entry.value > 0.0)
-            entry.value = AdjustedPrice(static_cast<float>(entry.value), MidnightOf(entry.time), today, *records, midnights);
+            entry.value =
+                AdjustedPrice(static_cast<float>(entry.value), MidnightOf(entry.time, rules), today, *records, midnights);
     }
 }
 
@@ -162,10 +165,12 @@ void TdxReadDatedHistory(int32_t count, float* out, const float* in_a, const flo
     if (cached != g_dated.bar_times.end()) cached->second.last_update = NowSeconds();
 
     const std::size_t n = day_period ? static_cast<std::size_t>(count) : cached->second.times.size();
+    const LocalTimeRules rules;  // read once for all the bars
     std::vector<std::optional<uint32_t>> bar_times(n);
     for (std::size_t i = 0; i < n; ++i) {
         const float date = in_c != nullptr ? in_c[i] : 0.0f;
-        bar_times[i] = DatedBarTime(date, day_period ? std::nullopt : std::optional<float>(cached->second.times[i]));
+        bar_times[i] =
+            DatedBarTime(date, day_period ? std::nullopt : std::optional<float>(cached->second.times[i]), rules);
     }
     const std::vector<HistoryPoint> series = ReadDatedSeries(key, slot);
     LaySeriesOnBars(series, bar_times, key.period_code, IsMarketWideSlot(slot), out, count);

@@ -46,6 +46,10 @@ bool IsMarketWideSlot(int32_t slot) { return (slot >= 88 && slot <= 91) || (slot
 bool IsAdjustedPriceSlot(int32_t slot) { return slot == 86 || slot == 87 || slot == 92 || slot == 93; }
 
 std::optional<uint32_t> DatedBarTime(float date, std::optional<float> hhmm) {
+    return DatedBarTime(date, hhmm, LocalTimeRules());
+}
+
+std::optional<uint32_t> DatedBarTime(float date, std::optional<float> hhmm, const LocalTimeRules& rules) {
     const int32_t d = TruncateToInt(date);
     const int32_t t = hhmm ? TruncateToInt(*hhmm) : 0;
     if (d == kIntOverflow || t == kIntOverflow) return std::nullopt;
@@ -56,7 +60,7 @@ std::optional<uint32_t> DatedBarTime(float date, std::optional<float> hhmm) {
     local.hour = t / 100 % 100;
     local.minute = t % 100;
     local.second = 0;
-    const int64_t seconds = LocalToSeconds(local);
+    const int64_t seconds = rules.ToSeconds(local);
     // 0 is also how LocalToSeconds says "no such time".
     if (seconds <= 0 || seconds > static_cast<int64_t>(std::numeric_limits<uint32_t>::max())) return std::nullopt;
     return static_cast<uint32_t>(seconds);

@@ -18,6 +18,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/local_time.h"
 #include "net/net.h"
 #include "store/key_value_store.h"
 
@@ -55,6 +56,8 @@ bool IsAdjustedPriceSlot(int32_t slot);
 // Without a time, local midnight. Null when it names no local time that a
 // 32-bit bar time can hold (month 13, 25:00, before 1970, ...).
 std::optional<uint32_t> DatedBarTime(float date, std::optional<float> hhmm);
+// The same with the time-zone rules already read (a chart's bars in one call).
+std::optional<uint32_t> DatedBarTime(float date, std::optional<float> hhmm, const LocalTimeRules& rules);
 
 // The price of a stored entry at `price_midnight` seen from today, adjusted
 // for every record whose ex-date lies after the entry's day and not after

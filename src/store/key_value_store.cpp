@@ -1,6 +1,7 @@
 #include "store/key_value_store.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <limits>
 
@@ -49,10 +50,21 @@ bool OpenOrCreate(StoreFile& file, const std::wstring& path, int32_t first_word)
     return file.OpenExisting(path, true);
 }
 
+// A history file for writing, created with its missing directories first.
+// A file that opens has every directory already: creating them (five
+// system calls) is only needed when it does not.
+bool OpenOrCreateHistory(StoreFile& file, const std::wstring& base_dir, const std::wstring& relative,
+                         const std::wstring& path) {
+    if (file.OpenExisting(path, true)) return true;
+    CreateParentDirectories(base_dir, relative);
+    return OpenOrCreate(file, path, kHistoryFormat);
+}
+
 }  // namespace
 
 void KeyValueStore::Open(const std::wstring& path, bool writable) {
     path_ = path;
+    directory_ = DirectoryPart(path);
     writable_ = writable;
     uint32_t error = 0;
     if (!mutex_.Create(&error)) {
@@ -231,16 +243,15 @@ std::wstring KeyValueStore::HistoryPath(std::string_view code, int32_t qualifier
         return {};
     }
     *relative = HistoryRelativePath(wide, qualifier, assistant, slot, period);
-    return DirectoryPart(path_) + *relative;
+    return directory_ + *relative;
 }
 
 void KeyValueStore::AppendHistory(const ValueKey& key, int32_t period, uint32_t entry_time, double value) {
     std::wstring relative;
     const std::wstring path = HistoryPath(key.code, key.qualifier, key.assistant, key.slot, period, &relative);
     if (path.empty()) return;
-    CreateParentDirectories(DirectoryPart(path_), relative);
     StoreFile file;
-    if (!OpenOrCreate(file, path, kHistoryFormat)) return;
+    if (!OpenOrCreateHistory(file, directory_, relative, path)) return;
     uint64_t size = 0;
     if (file.Size(&size) && size < sizeof(HistoryHeader)) StartEmpty(file, kHistoryFormat);
     const FileLayout layout = LayoutOf(file, false);
@@ -318,18 +329,19 @@ std::vector<HistoryPoint> KeyValueStore::ReadHistory(std::string_view code, int3
     StoreMutex::Hold hold(mutex_);
     StoreFile file;
     if (writable_) {
-        CreateParentDirectories(DirectoryPart(path_), relative);
-        if (!OpenOrCreate(file, path, kHistoryFormat)) return points;
+        if (!OpenOrCreateHistory(file, directory_, relative, path)) return points;
     } else if (!file.OpenExisting(path, false)) {
         return points;
     }
     const FileLayout layout = LayoutOf(file, false);
     if (layout.trusted == 0) return points;
-    std::vector<HistoryEntry> entries(static_cast<std::size_t>(std::min(layout.trusted, kMaxRecords)));
-    const std::size_t got = file.ReadAt(HistoryEntryOffset(0), entries.data(), entries.size() * sizeof(HistoryEntry));
-    entries.resize(got / sizeof(HistoryEntry));
-    points.reserve(entries.size());
-    for (const HistoryEntry& e : entries) points.push_back(HistoryPoint{e.time, e.value});
+    // The entries are read straight into the points, which have their layout.
+    static_assert(sizeof(HistoryPoint) == sizeof(HistoryEntry));
+    static_assert(offsetof(HistoryPoint, time) == offsetof(HistoryEntry, time));
+    static_assert(offsetof(HistoryPoint, value) == offsetof(HistoryEntry, value));
+    points.resize(static_cast<std::size_t>(std::min(layout.trusted, kMaxRecords)));
+    const std::size_t got = file.ReadAt(HistoryEntryOffset(0), points.data(), points.size() * sizeof(HistoryEntry));
+    points.resize(got / sizeof(HistoryEntry));
     return points;
 }
 

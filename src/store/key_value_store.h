@@ -100,6 +100,7 @@ private:
     int32_t version_ = 0;
     bool writable_ = false;
     std::wstring path_;
+    std::wstring directory_;  // of data.db, with a trailing backslash: the base of the history files
     int64_t write_time_ = 0;  // last-write time of data.db as last seen
     StoreMutex mutex_;
     StoreFile file_;

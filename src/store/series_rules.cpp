@@ -12,16 +12,6 @@ namespace {
 constexpr double kLastShownTime = 32535215999.0;
 constexpr int64_t kSecondsPerDay = 86400;
 
-// Days from 1970-01-01 to a civil date (proleptic Gregorian).
-int64_t DaysFromCivil(int64_t y, int64_t m, int64_t d) {
-    y -= m <= 2 ? 1 : 0;
-    const int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const int64_t yoe = y - era * 400;
-    const int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + doe - 719468;
-}
-
 int32_t DateNumberOf(const LocalTime& t) { return DateNumber(t.year, t.month, t.day); }
 
 // The date number of a stored time, or the stored value when it names no
@@ -127,7 +117,9 @@ TdxCodeKey SplitTdxCodeText(std::string_view text, bool hong_kong) {
     return {std::string(text), 0};
 }
 
-int64_t BarBucket(int32_t period_code, uint32_t time) {
+int64_t BarBucket(int32_t period_code, uint32_t time) { return BarBucket(period_code, time, LocalTimeRules()); }
+
+int64_t BarBucket(int32_t period_code, uint32_t time, const LocalTimeRules& rules) {
     const int64_t t = time;
     switch (period_code) {
         case 1: case 3: case 15: return t / 60;
@@ -136,10 +128,7 @@ int64_t BarBucket(int32_t period_code, uint32_t time) {
         case 6: return t / 60 / 30;
         case 7: return t / 60 / 60;
         case 100: return t;
-        default: {
-            const LocalTime local = ToLocalTime(t);
-            return DaysFromCivil(local.year, local.month, local.day);
-        }
+        default: return rules.LocalDay(t);
     }
 }
 
@@ -147,13 +136,29 @@ std::vector<std::ptrdiff_t> MatchBars(const std::vector<HistoryPoint>& series, c
                                       int32_t period_code) {
     std::vector<std::ptrdiff_t> matches(bar_times.size(), -1);
     if (series.empty()) return matches;
-    // Each time is put in its bucket once: a day bucket asks the time-zone
-    // rules, which is not free on a chart of thousands of bars.
+    // Each time is put in its bucket once, and the time-zone rules are read
+    // once for all of them: a chart has thousands of bars.
+    const LocalTimeRules rules;
     std::vector<int64_t> buckets(series.size());
-    for (std::size_t k = 0; k < series.size(); ++k) buckets[k] = BarBucket(period_code, series[k].time);
+    for (std::size_t k = 0; k < series.size(); ++k) buckets[k] = BarBucket(period_code, series[k].time, rules);
+    // One entry per bucket, the usual history: the entry of a bucket is the
+    // only one there is, and bars in time order find theirs in one walk
+    // along the entries. With several entries in a bucket the binary search
+    // alone says which one a bar gets.
+    bool one_per_bucket = true;
+    for (std::size_t k = 1; k < buckets.size() && one_per_bucket; ++k) one_per_bucket = buckets[k - 1] < buckets[k];
+    std::size_t walk = 0;
+    int64_t previous_bar = INT64_MIN;
     for (std::size_t i = 0; i < bar_times.size(); ++i) {
-        const int64_t bar = BarBucket(period_code, bar_times[i]);
+        const int64_t bar = BarBucket(period_code, bar_times[i], rules);
         if (bar < buckets.front() || bar > buckets.back()) continue;
+        if (one_per_bucket) {
+            if (bar < previous_bar) walk = 0;  // out of order: walk again from the start
+            previous_bar = bar;
+            while (buckets[walk] < bar) ++walk;  // stops at the last entry at the latest
+            if (buckets[walk] == bar) matches[i] = static_cast<std::ptrdiff_t>(walk);
+            continue;
+        }
         std::ptrdiff_t lo = 0, hi = static_cast<std::ptrdiff_t>(buckets.size()) - 1;
         while (lo <= hi) {
             const std::ptrdiff_t mid = lo + (hi - lo) / 2;

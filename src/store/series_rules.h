@@ -16,6 +16,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/local_time.h"
 #include "store/key_value_store.h"
 
 namespace pintle {
@@ -93,6 +94,8 @@ TdxCodeKey SplitTdxCodeText(std::string_view text, bool hong_kong);
 // minutes for 4 to 7; the time itself for 100 (equal times only); the local
 // calendar date for any other.
 int64_t BarBucket(int32_t period_code, uint32_t time);
+// The same with the time-zone rules already read (a day bucket needs them).
+int64_t BarBucket(int32_t period_code, uint32_t time, const LocalTimeRules& rules);
 // For each bar time, the index of the entry in `series` (sorted by time)
 // whose bucket is the bar's, or -1. With several entries in one bucket the
 // binary search takes the first one it meets.

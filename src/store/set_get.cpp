@@ -86,7 +86,13 @@ bool RatingIsOld(uint32_t stored_time) { return NowSeconds() - static_cast<int64
 
 }  // namespace
 
-std::string FormulaCode(const FormulaCall& call) { return WideToAnsi(NormaliseCode(AnsiToWide(LabelText(call)))); }
+std::string FormulaCode(const FormulaCall& call) {
+    const std::string_view label = LabelText(call);
+    // Removing the marks from ASCII bytes gives what the trip through wide
+    // text gives, without either conversion.
+    if (IsAscii(label)) return NormaliseCodeBytes(std::string(label));
+    return WideToAnsi(NormaliseCode(AnsiToWide(label)));
+}
 
 bool RefusedOutsideTradeDay(std::string_view code, uint32_t bar_time) {
     if (!CurrentSettings().only_trade_time || SameLocalDate(bar_time, NowSeconds())) return false;

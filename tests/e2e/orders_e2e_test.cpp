@@ -141,6 +141,28 @@ TEST(Orders, ExtraReceiversGetTheSameRecordAndTheTerminalWindow) {
     }
 }
 
+// A receiver whose window has gone is skipped by the refused send itself;
+// the main window and the live receivers after it are still served.
+TEST(Orders, AReceiverThatIsNoWindowAnyMoreDoesNotStopTheOthers) {
+    TempDir work(L"stale");
+    KovaltProcess kovalt({.number = 0, .extra_receivers = 2}, work.path());
+    ASSERT_TRUE(kovalt.Started());
+    const HWND gone = CreateWindowExW(0, L"STATIC", L"gone", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(gone, nullptr);
+    DestroyWindow(gone);
+    // TDX orders do not poll, so no republishing restores the slot first.
+    SharedBlockView::Open(0, /*writable=*/true).Locked([&](SharedStateBlock& block) {
+        block.extra_receivers[0] = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(gone));
+    });
+    Terminal terminal;
+    const RunResult run = terminal.Run({L"tdx", L"1", L"--a", L"600000", L"--b", L"3", L"--c", L"100"});
+    ASSERT_EQ(run.calls.size(), 1u) << run.out;
+    EXPECT_EQ(run.calls[0].values.back(), 1.0);
+    EXPECT_EQ(kovalt.CommandsOfKind(1, "main").size(), 1u);
+    EXPECT_EQ(kovalt.CommandsOfKind(1, "extra1").size(), 1u);
+    EXPECT_TRUE(kovalt.CommandsOfKind(1, "extra0").empty());
+}
+
 TEST(Orders, RefreshRequestsReachOnlyReceiversOfTheSameNumber) {
     Rig rig({.number = 2, .refresh_receivers = {3, 2}});
     ASSERT_TRUE(rig.kovalt.Started());

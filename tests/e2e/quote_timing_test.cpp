@@ -83,6 +83,27 @@ TEST_F(QuoteTiming, Field3SendsAfter1000MsOrAt100Entries) {
     EXPECT_EQ(BatchSizes(), (std::vector<std::size_t>{3, 100}));
 }
 
+// A label finds its entry through an index that a send empties with the
+// batch: quoted again after a send, it starts a new entry at the front.
+TEST_F(QuoteTiming, ALabelQuotedAgainAfterASendStartsAFreshEntry) {
+    Quote("SH600000", 1.0, 0);
+    Quote("SZ000001", 2.0, 0);
+    Quote("SZ000001", 3.0, 4);  // sends both
+    Quote("SZ000001", 4.0, 0);
+    Quote("SH600000", 5.0, 0);
+    Quote("SZ000001", 6.0, 1);
+    Quote("SH600000", 7.0, 4);
+    const auto batches = kovalt_.MessagesOfKind(12);
+    ASSERT_EQ(batches.size(), 2u);
+    const auto second = batches[1].Quotes();
+    ASSERT_EQ(second.size(), 2u);
+    EXPECT_EQ(std::string(second[0].key), "SZ000001");
+    EXPECT_EQ(second[0].field0, 4.0f);
+    EXPECT_EQ(second[0].field1, 6.0f);
+    EXPECT_EQ(std::string(second[1].key), "SH600000");
+    EXPECT_EQ(second[1].field2, 999999);
+}
+
 TEST_F(QuoteTiming, TheBatchIsSentWhenItReachesItsCap) {
     for (std::size_t i = 0; i < kQuoteBatchCap + 5; ++i) {
         Quote(("SZ" + std::to_string(100000 + i)).c_str(), 1.0, 0);

@@ -92,6 +92,33 @@ TEST(BlockReaders, CountsAreClampedToTheTablesWhateverTheAssistantWrote) {
     }
 }
 
+// OrderInfo's one-scan value is OrderValue over CollectOrders, selection by
+// selection.
+TEST(BlockReaders, OneScanOrderValueIsTheValueOfTheCollectedOrders) {
+    GuardedBlock block(false);
+    SharedStateBlock& b = *block;
+    FillEveryRecord(b);
+    b.order_count = 43;
+    for (int i = 0; i < 43; ++i) {
+        OrderRecord& r = b.orders[i];
+        r.trade_kind = i % 3;
+        r.quantity = 100 * (i % 5) - 50;
+        r.filled = i % 4 == 0 ? 2147483647 : 30;
+        r.time = i % 7 == 0 ? 0 : 1700000000 + i;
+        r.selector_index = static_cast<float>(i % 2);
+        r.filter = static_cast<float>(i % 3);
+        if (i % 4 == 1) SetCode(r.code, u"00001");
+    }
+    for (const std::wstring_view code : {L"", L"600000", L"000001"})
+        for (const int64_t kind : {0, 1, 2, -1})
+            for (const int32_t s : {-1, 0, 1})
+                for (const int32_t f : {0, 1, 2})
+                    for (const int32_t selector : {0, 1, 2})
+                        EXPECT_EQ(SelectedOrdersValue(b, code, kind, s, f, selector, 1800000000),
+                                  OrderValue(CollectOrders(b, code, kind, s, f), selector, 1800000000))
+                            << kind << " " << s << " " << f << " " << selector;
+}
+
 TEST(BlockReaders, FiveCharacterCodesAnswerSixOnlyInTheMainTables) {
     struct Case {
         std::u16string_view record;

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <limits>
+#include <tuple>
+
 #include "common/format.h"
 #include "common/local_time.h"
 #include "common/text.h"
@@ -17,6 +21,21 @@ TEST(FormatText, FollowsPrintfForTheConversionsMessagesUse) {
     EXPECT_EQ(FormatText(L"%.2f|%f|100%%", {-1.005, 0.25}), L"-1.00|0.250000|100%");
 }
 
+// %.Nf takes its digits from a faster routine than printf: they must be
+// printf's own, ties and extremes included.
+TEST(FormatText, FixedDigitsAreExactlyPrintfs) {
+    const double nan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();
+    for (const double v : {0.125, 0.375, 2.675, 1.005, -0.0, double{10.5f}, double{12.345f}, 1e17, -1e300, 5e-324, inf,
+                           -inf, nan, -nan}) {
+        for (const int precision : {0, 2, 4, 6, 20, 60}) {
+            char want[512];
+            std::snprintf(want, sizeof want, "%.*f", precision, v);
+            const std::wstring format = L"%." + std::to_wstring(precision) + L"f";
+            EXPECT_EQ(WideToUtf8(FormatText(format, {v})), want) << precision;
+        }
+    }
+}
+
 TEST(FormatText, ToleratesMissingAndMistypedArguments) {
     EXPECT_EQ(FormatText(L"a%db%sc", {}), L"abc");
     EXPECT_EQ(FormatText(L"%d %s", {L"x", 7}), L"x 7");
@@ -29,6 +48,29 @@ TEST(LogLine, IsLocalTimeMessageAsUtf8AndCrLf) {
     EXPECT_EQ(ComposeLogLine(t, L"abc"), "2026-03-05 09:30:05 abc\r\n");
     EXPECT_EQ(ComposeLogLine(t, L"买入\n2"), "2026-03-05 09:30:05 \xe4\xb9\xb0\xe5\x85\xa5\n2\r\n");
     EXPECT_EQ(LogFileName(t), L"2026-03-05.log");
+}
+
+// The rules read once for a chart must convert exactly as the per-time
+// conversions do: every day from 1970 to 2106, the ends of the calendar, and
+// dates that do not exist.
+TEST(LocalTimeRules, ConvertExactlyAsTheSystemDoes) {
+    const LocalTimeRules rules;
+    for (int64_t t = 0; t <= 4294967295LL; t += 86400 + 3599) {
+        const LocalTime want = ToLocalTime(t), got = rules.ToLocal(t);
+        ASSERT_EQ(std::tie(got.year, got.month, got.day, got.hour, got.minute, got.second),
+                  std::tie(want.year, want.month, want.day, want.hour, want.minute, want.second)) << t;
+        ASSERT_EQ(rules.LocalDay(t), DaysFromCivil(want.year, want.month, want.day)) << t;
+        ASSERT_EQ(rules.ToSeconds(want), LocalToSeconds(want)) << t;
+    }
+    const int fields[][6] = {{2024, 2, 29, 0, 0, 0}, {2023, 2, 29, 0, 0, 0}, {2100, 2, 29, 9, 30, 0},
+                             {2000, 2, 29, 23, 59, 59}, {2024, 4, 31, 0, 0, 0}, {2024, 13, 1, 0, 0, 0},
+                             {2024, 1, 0, 0, 0, 0}, {2024, 1, 1, 24, 0, 0}, {2024, 1, 1, 0, 60, 0},
+                             {1601, 1, 1, 0, 0, 0}, {1602, 1, 1, 0, 0, 0}, {30827, 12, 31, 23, 59, 59},
+                             {30826, 12, 31, 0, 0, 0}, {1600, 12, 31, 0, 0, 0}};
+    for (const auto& f : fields) {
+        const LocalTime t{f[0], f[1], f[2], f[3], f[4], f[5]};
+        EXPECT_EQ(rules.ToSeconds(t), LocalToSeconds(t)) << f[0] << "-" << f[1] << "-" << f[2];
+    }
 }
 
 TEST(Utf8, EncodesSurrogatePairsAndReplacesLoneOnes) {

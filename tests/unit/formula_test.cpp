@@ -2,12 +2,14 @@
 
 #include <chrono>
 #include <cmath>
+#include <cstring>
 #include <future>
 #include <thread>
 
 #include "formula/boundary_state.h"
 #include "formula/call_lock.h"
 #include "formula/formula.h"
+#include "formula/tdx_arrays.h"
 #include "plugin/exports.h"
 #include "startup/lifecycle.h"
 #include "support/formula_builder.h"
@@ -145,6 +147,24 @@ TEST_F(HostFlagsReset, ResultWriterWritesNothingWithoutBarsOrBuffer) {
     WriteResult(no_buffer.raw(), 1.0f, true);  // must not crash
 }
 
+// The fill goes sixteen floats at a time: every count, whole blocks or not,
+// gets exactly its entries, bit for bit, and nothing after them.
+TEST(FillOutput, WritesExactlyCountEntriesBitForBit) {
+    const uint32_t payload = 0x7FC01234u;  // a NaN with a payload
+    float value;
+    std::memcpy(&value, &payload, sizeof value);
+    for (const int32_t count : {0, 1, 15, 16, 17, 35, -4}) {
+        std::vector<float> out(40, 7.0f);
+        FillOutput(count, out.data(), value);
+        for (int32_t i = 0; i < 40; ++i) {
+            uint32_t bits;
+            std::memcpy(&bits, &out[i], sizeof bits);
+            EXPECT_EQ(bits, i < count ? payload : 0x40E00000u) << "count " << count << " entry " << i;
+        }
+    }
+    FillOutput(5, nullptr, 1.0f);  // must not crash
+}
+
 TEST(Exports, RunModeIsZeroAndSetRunModeHonoursTheGate) {
     FormulaBuilder f(3);
     EXPECT_EQ(pintle_RUNMODE(nullptr), 0);
@@ -192,6 +212,23 @@ TEST(Exports, SetSellConditionWaitsForTheCallLockAndBuy1DoesNot) {
         << "SetSellCondition ran while another thread held the call lock";
     holder.Release();
     EXPECT_EQ(sell.get(), 0);
+}
+
+// The commonest call, a bar-by-bar formula on a bar before the last, must not
+// queue behind another thread's send: it is answered before the call lock.
+TEST(Exports, AnEarlierBarIsAnsweredWithoutTheCallLock) {
+    CallLockHolder holder;
+    for (auto* fn : {pintle_BUY, pintle_SENDQUOTE, pintle_PosInfo, pintle_Get, pintle_Set, pintle_WenCai}) {
+        FormulaBuilder f(3);
+        f.Arg(1).Arg(100).Arg(3).Arg(0).SetBarByBar(1, 1);
+        auto call = std::async(std::launch::async, [&] { return fn(f.get()); });
+        if (call.wait_for(std::chrono::seconds(20)) != std::future_status::ready) {
+            holder.Release();
+            FAIL() << "an earlier-bar call waited for the call lock";
+        }
+        EXPECT_EQ(call.get(), 0);
+        EXPECT_EQ(f.result(), (std::vector<double>{-1.0, -1.0, -1.0}));
+    }
 }
 
 }  // namespace

@@ -81,6 +81,20 @@ TEST_F(ScreeningFiles, ARewriteIsSeenOnlyAfterFiveSecondsAndOnlyWithANewFileTime
     EXPECT_EQ(e.codes, std::vector<std::string>{"000001"});
 }
 
+// Membership is answered by a hashed set built with the code list: exactly
+// the list's membership, odd lines included, and a reload replaces it whole.
+TEST_F(ScreeningFiles, HashedMembershipFollowsTheListThroughAReload) {
+    Write(L"WenCai\\5.txt", "600000\r\n600000\tdup\n\xEF\xBB\xBF""000002\n\t\n000001 \n", 1000);
+    auto hit = [](const char* code) { return ScreeningHit(ScreeningKind::kWenCai, code, 5); };
+    for (const char* code : {"600000", "000001 ", "\xEF\xBB\xBF""000002"}) EXPECT_EQ(hit(code), 1) << code;
+    for (const char* code : {"000002", "000001", "", "60000"}) EXPECT_EQ(hit(code), 0) << code;
+    Write(L"WenCai\\5.txt", "300750\n", 2000);
+    clock_.AdvanceSeconds(6);
+    EXPECT_EQ(hit("300750"), 1);
+    EXPECT_EQ(hit("600000"), 0);
+    EXPECT_EQ(hit("000001 "), 0);
+}
+
 TEST_F(ScreeningFiles, ThreeKindsReadThreeFilesExactlyAndAMissingFileIsReported) {
     Write(L"WenCai\\3.txt", "\xEF\xBB\xBF""000002\r\n600000\t\xC6\xD6\xB7\xA2\r\n\tname\n 600036", 1);
     Write(L"HotStocks\\3.txt", "000001\n", 1);

@@ -55,6 +55,26 @@ protected:
     ScopedClock installed_{clock_};
 };
 
+// With one entry per bucket a chart's bars walk along the entries instead of
+// searching: every bar, in order or not, still gets the one entry of its
+// bucket, or none.
+TEST(SeriesRules, OneEntryPerBucketGivesEachBarTheEntryOfItsBucket) {
+    std::vector<HistoryPoint> days;
+    for (uint32_t d = 0; d < 40; d += 1 + d % 3) days.push_back({kMidnight + d * 86400 + 3600, double(d)});
+    std::vector<uint32_t> bars;
+    for (uint32_t d = 0; d < 45; ++d) bars.push_back(kMidnight + d * 86400 + 7200);
+    bars.push_back(kMidnight + 4 * 86400);  // back in time, to a day with an entry
+    bars.push_back(kMidnight + 5 * 86400);  // and to one without
+    bars.push_back(kMidnight - 86400);      // before the first entry
+    const std::vector<std::ptrdiff_t> got = MatchBars(days, bars, 8);
+    for (std::size_t i = 0; i < bars.size(); ++i) {
+        std::ptrdiff_t want = -1;
+        for (std::size_t k = 0; k < days.size(); ++k)
+            if (BarBucket(8, days[k].time) == BarBucket(8, bars[i])) want = static_cast<std::ptrdiff_t>(k);
+        EXPECT_EQ(got[i], want) << i;
+    }
+}
+
 TEST_F(SetGet, SetThenGetOnTheLastBarAndWhatTheFileHolds) {
     EXPECT_EQ(CallDzh(SetValue, false, {1.5, 100, 2, 0}, kToday), (Results{0, 0, 1}));
     EXPECT_EQ(CallDzh(GetValue, false, {100, 2, 0, 0}, kToday), (Results{0, 0, 1.5}));

@@ -1,0 +1,96 @@
+// pintle-bench: how much each hot formula call costs next to its floor, the
+// bare system calls that call cannot avoid. Run it with ./pintle bench: it
+// sits in a directory of its own beside Pintle.dll (the terminal directory:
+// the own store and the log go there), with the stand-in assistant in the
+// sub-directory "assistant". It starts the assistant, loads the real
+// Pintle.dll as a terminal does, measures, and prints a table and one
+// "BENCH name median_us=.. floor_us=.. ratio=.." line per figure. It
+// asserts nothing: the figures are for people and for scripts that compare
+// runs.
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+#include "cases.h"
+#include "common/win.h"
+#include "stand_in.h"
+
+namespace {
+
+std::wstring OwnDirectory() {
+    wchar_t buf[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, buf, MAX_PATH);
+    std::wstring path(buf);
+    const auto pos = path.find_last_of(L"\\/");
+    return pos == std::wstring::npos ? L"" : path.substr(0, pos + 1);
+}
+
+int Fail(const std::wstring& why) {
+    std::fwprintf(stderr, L"pintle-bench: %ls\n", why.c_str());
+    return 1;
+}
+
+// A hidden top-level window of this process, as every terminal has: the
+// plug-in sends it as wParam with each command.
+HWND TerminalWindow() {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"PintleBenchTerminal";
+    RegisterClassW(&wc);
+    return CreateWindowExW(0, wc.lpszClassName, L"pintle-bench", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr, nullptr,
+                           wc.hInstance, nullptr);
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    bench::Options options;
+    if (argc % 2 == 0) return Fail(L"usage: pintle-bench [--only NAME] [--repeat N [--side path|floor]]");
+    for (int i = 1; i + 1 < argc; i += 2) {
+        const std::wstring name = argv[i], value = argv[i + 1];
+        if (name == L"--only") options.only.assign(value.begin(), value.end());
+        else if (name == L"--repeat") options.repeat = _wtoi(value.c_str());
+        else if (name == L"--side") options.floor = value == L"floor";
+        else return Fail(L"usage: pintle-bench [--only NAME] [--repeat N [--side path|floor]]");
+    }
+    bench::Context ctx;
+    ctx.dir = OwnDirectory();
+    ctx.assistant_dir = ctx.dir + L"assistant\\";
+    std::wstring error;
+    if (!bench::WriteAssistantFiles(ctx.assistant_dir, &error)) return Fail(error);
+
+    // One extra receiver; the journal goes nowhere, as a real assistant
+    // keeps none; the value the assistant-slot Get reads.
+    bench::StandIn assistant;
+    if (!assistant.Start(ctx.assistant_dir,
+                         {L"--number", L"0", L"--extra-receivers", L"1", L"--journal", L"NUL", L"--state",
+                          ctx.assistant_dir + L"state.txt", L"--store", L"600001 0 0 30 0 2.5"},
+                         &error))
+        return Fail(error);
+
+    pintle::UniqueHandle mapping(OpenFileMappingW(FILE_MAP_READ, FALSE, pintle::kMappingBaseName));
+    pintle::MappedView view(mapping ? MapViewOfFile(mapping.get(), FILE_MAP_READ, 0, 0, pintle::kSharedStateBlockSize)
+                                    : nullptr);
+    if (!view) return Fail(L"cannot map the assistant's block");
+    ctx.block = static_cast<const pintle::SharedStateBlock*>(view.get());
+    pintle::UniqueHandle block_mutex(CreateMutexW(nullptr, FALSE, pintle::kBlockMutexName));
+    pintle::UniqueHandle store_mutex(CreateMutexW(nullptr, FALSE, L"Global\\KovaltKeyValueDB"));
+    ctx.block_mutex = block_mutex.get();
+    ctx.store_mutex = store_mutex.get();
+    ctx.main_window = reinterpret_cast<HWND>(static_cast<uintptr_t>(ctx.block->main_window));
+    ctx.extra_window = reinterpret_cast<HWND>(static_cast<uintptr_t>(ctx.block->extra_receivers[0]));
+    ctx.terminal = TerminalWindow();
+
+    ctx.dll = LoadLibraryW((ctx.dir + L"Pintle.dll").c_str());
+    if (ctx.dll == nullptr) return Fail(L"cannot load Pintle.dll from " + ctx.dir);
+
+    std::printf("pintle-bench: every hot call next to its floor, timed in alternating pairs (microseconds)\n");
+    const std::vector<bench::Row> rows = bench::RunCases(ctx, options);
+    if (options.repeat == 0) bench::PrintReport(rows);
+
+    FreeLibrary(ctx.dll);
+    assistant.Stop();
+    return 0;
+}
