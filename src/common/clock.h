@@ -20,6 +20,10 @@ public:
 uint32_t TickMs();
 int64_t NowSeconds();
 
+// The machine's own clock, used while no other is installed. The platform
+// adapter defines it (clock_win.cpp).
+Clock& SystemClock();
+
 // Installs a clock for the whole process; nullptr puts the system clock back.
 void InstallClock(Clock* clock);
 

@@ -1,11 +1,11 @@
-#include "common/clock.h"
-
 #include <windows.h>
+
+#include "common/clock.h"
 
 namespace pintle {
 namespace {
 
-class SystemClock : public Clock {
+class WindowsClock : public Clock {
 public:
     uint32_t TickMs() override { return static_cast<uint32_t>(GetTickCount()); }
     int64_t NowSeconds() override {
@@ -17,18 +17,11 @@ public:
     }
 };
 
-SystemClock g_system_clock;
-std::atomic<Clock*> g_installed{nullptr};
-
-Clock& Current() {
-    Clock* c = g_installed.load();
-    return c ? *c : g_system_clock;
-}
-
 }  // namespace
 
-uint32_t TickMs() { return Current().TickMs(); }
-int64_t NowSeconds() { return Current().NowSeconds(); }
-void InstallClock(Clock* clock) { g_installed.store(clock); }
+Clock& SystemClock() {
+    static WindowsClock clock;
+    return clock;
+}
 
 }  // namespace pintle

@@ -29,9 +29,10 @@ struct PluginLog::Impl {
         path = dir + L"\\" + LogFileName(today);
         // Append-only whether or not the file exists yet: another terminal
         // in the same directory may be writing the same day's file, and
-        // every line of both must land whole at the end.
-        HANDLE h = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                               OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        // every line of both must land whole at the end. (Read access only
+        // so that the file can carry the append lock below.)
+        HANDLE h = CreateFileW(path.c_str(), GENERIC_READ | FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                               nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
         file.reset(h == INVALID_HANDLE_VALUE ? nullptr : h);
     }
 
@@ -43,9 +44,47 @@ struct PluginLog::Impl {
             stamp_second = now;
         }
         ComposeLogLineInto(line, stamp, message);
+        AppendLock one_at_a_time(file.get());
         DWORD written = 0;
         WriteFile(file.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
     }
+
+    // The appends of every process writing the file go one at a time. An
+    // append is one write at the end on Windows, but not everywhere the DLL
+    // runs (Wine finds the end and then writes there, so two terminals can
+    // write at the same place and one line is lost). The lock is one byte far
+    // past any end, so it never stands in the way of a reader. Waited for at
+    // most a second: a line is not worth a frozen terminal, and it is then
+    // appended without the lock.
+    class AppendLock {
+    public:
+        explicit AppendLock(HANDLE file) : file_(file) {
+            for (int tries = 0; tries < 1000; ++tries) {
+                OVERLAPPED at = Where();
+                if (LockFileEx(file_, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) {
+                    locked_ = true;
+                    return;
+                }
+                if (GetLastError() != ERROR_LOCK_VIOLATION && GetLastError() != ERROR_IO_PENDING) return;
+                Sleep(1);
+            }
+        }
+        ~AppendLock() {
+            OVERLAPPED at = Where();
+            if (locked_) UnlockFileEx(file_, 0, 1, 0, &at);
+        }
+        AppendLock(const AppendLock&) = delete;
+        AppendLock& operator=(const AppendLock&) = delete;
+
+    private:
+        static OVERLAPPED Where() {
+            OVERLAPPED at{};
+            at.OffsetHigh = 0x40000000u;  // byte 2^62
+            return at;
+        }
+        HANDLE file_;
+        bool locked_ = false;
+    };
 };
 
 PluginLog::PluginLog() : impl_(std::make_unique<Impl>()) { impl_->Open(); }

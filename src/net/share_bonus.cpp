@@ -64,20 +64,4 @@ std::vector<ShareBonusRecord> FetchShareBonus(std::string_view code) {
     return records;
 }
 
-int64_t ParseLocalDate(std::string_view date, std::string_view time) {
-    const DateTextFields f = ReadDateText(date, time);
-    LocalTime t = ToLocalTime(NowSeconds());
-    if (f.has_date) {
-        t.year = f.year;
-        t.month = f.month;
-        t.day = f.day;
-    }
-    if (f.has_time) {
-        t.hour = f.hour;
-        t.minute = f.minute;
-        t.second = f.second;
-    }
-    return LocalToSeconds(t);
-}
-
 }  // namespace pintle

@@ -42,9 +42,12 @@ bool StartEmpty(StoreFile& file, int32_t first_word) {
     return file.WriteAt(0, header, sizeof header) && file.Truncate(sizeof header);
 }
 
+// Only a missing file is created. One that exists but cannot be opened (no
+// access, a read-only disk, held by another program) is left as it is:
+// creating it anew would empty it.
 bool OpenOrCreate(StoreFile& file, const std::wstring& path, int32_t first_word) {
     if (file.OpenExisting(path, true)) return true;
-    if (!file.Create(path)) return false;
+    if (!file.CreateNew(path)) return file.OpenExisting(path, true);
     StartEmpty(file, first_word);
     file.Close();
     return file.OpenExisting(path, true);
@@ -59,6 +62,14 @@ bool OpenOrCreateHistory(StoreFile& file, const std::wstring& base_dir, const st
     CreateParentDirectories(base_dir, relative);
     return OpenOrCreate(file, path, kHistoryFormat);
 }
+
+// A write the file refused (a full disk, a read-only file): what was being
+// stored is not, and the log says so.
+void LogWriteFailure(const wchar_t* what, const std::wstring& path, const StoreFile& file) {
+    Log().WriteFormatted(what, {path, static_cast<long long>(file.LastError())});
+}
+constexpr wchar_t kValueNotWritten[] = L"写入数据失败,本次数值未保存 %s 错误码=%d";
+constexpr wchar_t kHistoryNotWritten[] = L"写入历史数据失败,本次数值未保存 %s 错误码=%d";
 
 }  // namespace
 
@@ -150,7 +161,7 @@ void KeyValueStore::RecoverInterruptedUpgrade() {
     copy.Close();
     if (original.size() < sizeof(DataDbHeader)) return;
     StoreFile file;
-    if (!file.OpenExisting(path_, true) && !file.Create(path_)) return;
+    if (!file.OpenExisting(path_, true) && !file.CreateNew(path_)) return;
     if (file.WriteAt(0, original.data(), original.size()) && file.Truncate(original.size()) && file.Flush()) {
         file.Close();
         DeleteFileAt(backup);
@@ -188,7 +199,7 @@ void KeyValueStore::Upgrade() {
 
 void KeyValueStore::WriteValue(std::string_view code, int32_t qualifier, int32_t assistant, int32_t slot,
                                double value, int32_t period, uint32_t bar_time) {
-    if (!writable_ || code.size() > kStoreCodeMaxBytes) return;
+    if (!writable_ || !IsStorableCode(code)) return;
     StoreMutex::Hold hold(mutex_);
     if (!file_.IsOpen()) {
         OpenFile();
@@ -196,6 +207,13 @@ void KeyValueStore::WriteValue(std::string_view code, int32_t qualifier, int32_t
     }
     const ValueKey key = MakeValueKey(code, qualifier, assistant, slot, static_cast<uint8_t>(period));
 
+    // A file too short for its header (its start failed on a full disk)
+    // is started again; it holds nothing that could be a record.
+    uint64_t size = 0;
+    if (file_.Size(&size) && size < sizeof(DataDbHeader) && !StartEmpty(file_, kDataDbVersionNew)) {
+        LogWriteFailure(kValueNotWritten, path_, file_);
+        return;
+    }
     // The file as it is now: another process may have appended since we
     // last looked, and a file we cannot make sense of is left alone.
     FileLayout layout = CurrentLayout();
@@ -209,7 +227,10 @@ void KeyValueStore::WriteValue(std::string_view code, int32_t qualifier, int32_t
     // what it holds. New records then go after the last whole record.
     if (layout.whole != static_cast<uint64_t>(layout.count)) {
         const int32_t whole = static_cast<int32_t>(layout.whole);
-        if (!file_.WriteAt(offsetof(DataDbHeader, count), &whole, sizeof whole)) return;
+        if (!file_.WriteAt(offsetof(DataDbHeader, count), &whole, sizeof whole)) {
+            LogWriteFailure(kValueNotWritten, path_, file_);
+            return;
+        }
         layout.count = whole;
         layout.trusted = layout.whole;
     }
@@ -224,10 +245,16 @@ void KeyValueStore::WriteValue(std::string_view code, int32_t qualifier, int32_t
     // Record first, count second: a writer that dies in between leaves a
     // whole record that the next writer takes in. Each write reaches the
     // system at once; a disk sync per value would cost more than the value.
-    if (!file_.WriteAt(DataDbRecordOffset(version_, index), &record, sizeof record)) return;
+    if (!file_.WriteAt(DataDbRecordOffset(version_, index), &record, sizeof record)) {
+        LogWriteFailure(kValueNotWritten, path_, file_);
+        return;
+    }
     if (fresh) {
         const int32_t count = static_cast<int32_t>(index + 1);
-        if (!file_.WriteAt(offsetof(DataDbHeader, count), &count, sizeof count)) return;
+        if (!file_.WriteAt(offsetof(DataDbHeader, count), &count, sizeof count)) {
+            LogWriteFailure(kValueNotWritten, path_, file_);
+            return;
+        }
         count_ = index + 1;
     }
     index_[key] = Entry{value, static_cast<int32_t>(index), now};
@@ -251,9 +278,15 @@ void KeyValueStore::AppendHistory(const ValueKey& key, int32_t period, uint32_t 
     const std::wstring path = HistoryPath(key.code, key.qualifier, key.assistant, key.slot, period, &relative);
     if (path.empty()) return;
     StoreFile file;
-    if (!OpenOrCreateHistory(file, directory_, relative, path)) return;
+    if (!OpenOrCreateHistory(file, directory_, relative, path)) {
+        LogWriteFailure(kHistoryNotWritten, path, file);
+        return;
+    }
     uint64_t size = 0;
-    if (file.Size(&size) && size < sizeof(HistoryHeader)) StartEmpty(file, kHistoryFormat);
+    if (file.Size(&size) && size < sizeof(HistoryHeader) && !StartEmpty(file, kHistoryFormat)) {
+        LogWriteFailure(kHistoryNotWritten, path, file);
+        return;
+    }
     const FileLayout layout = LayoutOf(file, false);
     if (!layout.header_complete || layout.CountNegative() || layout.whole >= kMaxRecords) {
         Log().WriteFormatted(L"历史文件异常,不写入 %s 记录数=%d", {path, layout.count});
@@ -278,10 +311,13 @@ void KeyValueStore::AppendHistory(const ValueKey& key, int32_t period, uint32_t 
             case HistoryAppend::Ignore: return;
         }
     }
-    if (!file.WriteAt(HistoryEntryOffset(at), &entry, sizeof entry)) return;
+    if (!file.WriteAt(HistoryEntryOffset(at), &entry, sizeof entry)) {
+        LogWriteFailure(kHistoryNotWritten, path, file);
+        return;
+    }
     if (static_cast<uint64_t>(layout.count) != count) {
         const int32_t c = static_cast<int32_t>(count);
-        file.WriteAt(offsetof(HistoryHeader, count), &c, sizeof c);
+        if (!file.WriteAt(offsetof(HistoryHeader, count), &c, sizeof c)) LogWriteFailure(kHistoryNotWritten, path, file);
     }
 }
 

@@ -45,7 +45,7 @@ public:
 
     // Stores the latest value of a key in the own store, and for a history
     // slot appends to its history file. Does nothing on a read-only store or
-    // for a code longer than 9 bytes.
+    // for a code that cannot be stored (IsStorableCode).
     void WriteValue(std::string_view code, int32_t qualifier, int32_t assistant, int32_t slot, double value,
                     int32_t period, uint32_t bar_time);
 

@@ -24,8 +24,14 @@ public:
     bool OpenExisting(const std::wstring& path, bool writable);
     // Creates the file, or empties an existing one, for reading and writing.
     bool Create(const std::wstring& path);
+    // Creates the file for reading and writing; fails when it exists, so a
+    // file that could not be opened for another reason is never emptied.
+    bool CreateNew(const std::wstring& path);
     void Close();
     bool IsOpen() const { return handle_ != nullptr; }
+    // The system error code of the last open, write or resize that failed
+    // (0 when none has).
+    uint32_t LastError() const { return error_; }
 
     // Reads up to `size` bytes at `offset`; gives the number read.
     std::size_t ReadAt(uint64_t offset, void* buffer, std::size_t size);
@@ -46,6 +52,7 @@ public:
 
 private:
     void* handle_ = nullptr;
+    uint32_t error_ = 0;
 };
 
 // The named mutex "Global\KovaltKeyValueDB" that serialises every file

@@ -28,12 +28,14 @@ OVERLAPPED At(uint64_t offset) {
 
 }  // namespace
 
-StoreFile::StoreFile(StoreFile&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
+StoreFile::StoreFile(StoreFile&& other) noexcept
+    : handle_(std::exchange(other.handle_, nullptr)), error_(std::exchange(other.error_, 0)) {}
 
 StoreFile& StoreFile::operator=(StoreFile&& other) noexcept {
     if (this != &other) {
         Close();
         handle_ = std::exchange(other.handle_, nullptr);
+        error_ = std::exchange(other.error_, 0);
     }
     return *this;
 }
@@ -41,12 +43,21 @@ StoreFile& StoreFile::operator=(StoreFile&& other) noexcept {
 bool StoreFile::OpenExisting(const std::wstring& path, bool writable) {
     Close();
     handle_ = OpenHandle(path, writable ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ, OPEN_EXISTING);
+    if (!handle_) error_ = GetLastError();
     return IsOpen();
 }
 
 bool StoreFile::Create(const std::wstring& path) {
     Close();
     handle_ = OpenHandle(path, GENERIC_READ | GENERIC_WRITE, CREATE_ALWAYS);
+    if (!handle_) error_ = GetLastError();
+    return IsOpen();
+}
+
+bool StoreFile::CreateNew(const std::wstring& path) {
+    Close();
+    handle_ = OpenHandle(path, GENERIC_READ | GENERIC_WRITE, CREATE_NEW);
+    if (!handle_) error_ = GetLastError();
     return IsOpen();
 }
 
@@ -74,8 +85,10 @@ bool StoreFile::WriteAt(uint64_t offset, const void* data, std::size_t size) {
         OVERLAPPED o = At(offset + done);
         const DWORD want = static_cast<DWORD>(std::min<std::size_t>(size - done, 1u << 24));
         DWORD put = 0;
-        if (!WriteFile(AsHandle(handle_), static_cast<const char*>(data) + done, want, &put, &o) || put == 0)
+        if (!WriteFile(AsHandle(handle_), static_cast<const char*>(data) + done, want, &put, &o) || put == 0) {
+            error_ = GetLastError();
             return false;
+        }
         done += put;
     }
     return true;
@@ -94,7 +107,9 @@ bool StoreFile::Truncate(uint64_t size) {
     if (!handle_) return false;
     FILE_END_OF_FILE_INFO info{};
     info.EndOfFile.QuadPart = static_cast<LONGLONG>(size);
-    return SetFileInformationByHandle(AsHandle(handle_), FileEndOfFileInfo, &info, sizeof info) != 0;
+    if (SetFileInformationByHandle(AsHandle(handle_), FileEndOfFileInfo, &info, sizeof info)) return true;
+    error_ = GetLastError();
+    return false;
 }
 
 std::string StoreFile::ReadAll() {

@@ -17,6 +17,10 @@ bool operator==(const ValueKey& a, const ValueKey& b) {
            std::tie(b.code, b.qualifier, b.slot, b.period, b.assistant);
 }
 
+bool IsStorableCode(std::string_view code) {
+    return code.size() <= kStoreCodeMaxBytes && code.find('\0') == std::string_view::npos;
+}
+
 bool IsHistorySlot(int32_t slot) { return (slot >= 86 && slot <= 99) || static_cast<uint32_t>(slot) > 9999u; }
 
 ValueKey MakeValueKey(std::string_view code, int32_t qualifier, int32_t assistant, int32_t slot, uint8_t period) {
@@ -148,7 +152,8 @@ std::optional<std::string> UpgradedDataDb(std::string_view old_file) {
     const FileLayout old = ExamineDataDb(old_file.data(), old_file.size());
     if (!old.header_complete || old.CountNegative() || !IsUpgradableDataDbVersion(old.version)) return std::nullopt;
     // Every whole record, counted or not, keeps its index; the count stays
-    // as it was. Only the bytes of a torn last record are left behind.
+    // as it was. The bytes of a torn last record stay behind the records, so
+    // the file never gets shorter (they are still no whole record).
     std::string out(sizeof(DataDbHeader) + sizeof(DataDbRecord) * old.whole, '\0');
     const DataDbHeader header{kDataDbVersionUpgraded, old.count};
     std::memcpy(out.data(), &header, sizeof header);
@@ -160,6 +165,7 @@ std::optional<std::string> UpgradedDataDb(std::string_view old_file) {
         std::memcpy(rec.code, old_file.data() + DataDbRecordOffset(old.version, i), sizeof rec.code);
         std::memcpy(out.data() + DataDbRecordOffset(kDataDbVersionUpgraded, i), &rec, sizeof rec);
     }
+    out += old_file.substr(static_cast<std::size_t>(DataDbRecordOffset(old.version, old.whole)));
     return out;
 }
 

@@ -28,6 +28,11 @@ struct ValueKey {
 bool operator<(const ValueKey& a, const ValueKey& b);
 bool operator==(const ValueKey& a, const ValueKey& b);
 
+// Whether a code can be stored: at most 9 bytes and no zero byte. A record
+// keeps its code up to the first zero byte, so "600000\0x" would read back
+// as another key, "600000", and shadow that key's own record.
+bool IsStorableCode(std::string_view code);
+
 // 86..99, or 10000 and above read as unsigned (so every negative slot).
 bool IsHistorySlot(int32_t slot);
 // The key of a write: ordinary slots are stored with period 0.
@@ -99,8 +104,8 @@ StoredRecord DecodeDataDbRecord(int32_t version, const void* bytes);
 DataDbRecord EncodeDataDbRecord(const ValueKey& key, double value, uint32_t time);
 
 // The version-3 file that an old file (its whole bytes) becomes: every
-// record it really holds, superseded ones included, at the same index, and
-// the count unchanged. Empty when the file is not version 1 or 2 or its
+// record it really holds, superseded ones included, at the same index, the
+// count unchanged, and the bytes of a torn last record after them. Empty when the file is not version 1 or 2 or its
 // header cannot be believed (short, negative count).
 std::optional<std::string> UpgradedDataDb(std::string_view old_file);
 

@@ -12,13 +12,11 @@
 #include "net/net.h"
 #include "support/bonus_server.h"
 #include "support/plugin_sandbox.h"
+#include "support/share_bonus_print.h"
 #include "support/temp_dir.h"
 #include "support/terminal.h"
 
 namespace pintle {
-
-void PrintTo(const ShareBonusRecord& r, std::ostream* os);  // share_bonus_test.cpp
-
 namespace test {
 namespace {
 

@@ -2,7 +2,11 @@
 // count says, nothing outside the 425992 bytes is read. The block sits
 // against an inaccessible page on either side, so one byte too far ends the
 // test program.
+#ifdef _WIN32
 #include <windows.h>
+#else
+#include <sys/mman.h>
+#endif
 
 #include <gtest/gtest.h>
 
@@ -14,24 +18,50 @@
 namespace pintle::test {
 namespace {
 
-class GuardedBlock {
+// Pages of memory, the first and the last of them inaccessible.
+class GuardedPages {
 public:
-    explicit GuardedBlock(bool against_end) {
-        const std::size_t pages = (sizeof(SharedStateBlock) + kPage - 1) / kPage;
-        base_ = static_cast<char*>(VirtualAlloc(nullptr, (pages + 2) * kPage, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+    explicit GuardedPages(std::size_t pages) : size_((pages + 2) * kPage) {
+#ifdef _WIN32
+        base_ = static_cast<char*>(VirtualAlloc(nullptr, size_, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
         DWORD old = 0;
         VirtualProtect(base_, kPage, PAGE_NOACCESS, &old);
-        VirtualProtect(base_ + (pages + 1) * kPage, kPage, PAGE_NOACCESS, &old);
-        char* start = against_end ? base_ + (pages + 1) * kPage - sizeof(SharedStateBlock) : base_ + kPage;
+        VirtualProtect(base_ + size_ - kPage, kPage, PAGE_NOACCESS, &old);
+#else
+        base_ = static_cast<char*>(mmap(nullptr, size_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+        mprotect(base_, kPage, PROT_NONE);
+        mprotect(base_ + size_ - kPage, kPage, PROT_NONE);
+#endif
+    }
+    ~GuardedPages() {
+#ifdef _WIN32
+        VirtualFree(base_, 0, MEM_RELEASE);
+#else
+        munmap(base_, size_);
+#endif
+    }
+    char* first() const { return base_ + kPage; }
+    char* end() const { return base_ + size_ - kPage; }
+
+    static constexpr std::size_t kPage = 4096;
+
+private:
+    std::size_t size_;
+    char* base_;
+};
+
+class GuardedBlock {
+public:
+    explicit GuardedBlock(bool against_end)
+        : pages_((sizeof(SharedStateBlock) + GuardedPages::kPage - 1) / GuardedPages::kPage) {
+        char* start = against_end ? pages_.end() - sizeof(SharedStateBlock) : pages_.first();
         std::memset(start, 0, sizeof(SharedStateBlock));
         block_ = reinterpret_cast<SharedStateBlock*>(start);
     }
-    ~GuardedBlock() { VirtualFree(base_, 0, MEM_RELEASE); }
     SharedStateBlock& operator*() const { return *block_; }
 
 private:
-    static constexpr std::size_t kPage = 4096;
-    char* base_;
+    GuardedPages pages_;
     SharedStateBlock* block_;
 };
 

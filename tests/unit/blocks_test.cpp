@@ -10,6 +10,7 @@
 #include "formula/tdx_arrays.h"
 #include "plugin/exports.h"
 #include "plugin/tdx_numbered.h"
+#include "support/block_bytes.h"
 #include "support/formula_builder.h"
 #include "support/plugin_sandbox.h"
 #include "support/temp_dir.h"
@@ -18,16 +19,13 @@
 namespace pintle {
 namespace {
 
+using test::A5;
+using test::Records;
+using test::A6;
 using test::FileExists;
 using test::ReadFileBytes;
 using test::WriteFileBytes;
 
-std::string Records(std::string header, std::size_t size, std::initializer_list<std::string> texts) {
-    for (const auto& t : texts) header += t + std::string(size - t.size(), '\0');
-    return header;
-}
-std::string A5(std::initializer_list<std::string> texts) { return Records(std::string("\xA5\0\0\0", 4), 12, texts); }
-std::string A6(std::initializer_list<std::string> texts) { return Records(std::string("\xA6\0\0\0\0", 5), 16, texts); }
 
 class BlockFiles : public ::testing::Test {
 protected:
@@ -207,18 +205,6 @@ TEST_F(BlockFiles, TdxLinesCarryTheMarketDigitAndNoFinalLineEnd) {
             EXPECT_EQ(ReadFileBytes(Tdx(L"ZXG3")), c.after);
         }
     }
-}
-
-TEST(DzhBlockBytes, BrokenFilesReadSafelyAndLabelsWithoutACodeHaveNoKey) {
-    for (const char* label : {"", "SH", ".SH", "sz"}) EXPECT_EQ(DzhBlockKey(label), "") << label;
-    EXPECT_EQ(DzhBlockKey("000001.sz"), "SZ000001");
-    // Every prefix of a file with an entry across the end never reads outside it.
-    const std::string bytes = A6({"SH600000", "SZ00000\x01"}) + "SH60";
-    for (std::size_t n = 0; n <= bytes.size(); ++n) {
-        const auto texts = DzhBlockTexts(DecodeDzhBlock(std::string_view(bytes.data(), n)));
-        EXPECT_EQ(texts.size(), n >= 13 ? 1u : 0u) << n;
-    }
-    EXPECT_EQ(DzhBlockCount(0, 2), 0);
 }
 
 }  // namespace

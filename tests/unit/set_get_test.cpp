@@ -22,27 +22,6 @@ const std::vector<uint32_t> kToday = {kNow - 120, kNow - 60, kNow};
 const std::vector<uint32_t> kYesterday = {kNow - 86400 - 60, kNow - 86400};
 using Results = std::vector<double>;
 
-TEST(SeriesRules, BarsMatchEntriesInTheBucketOfTheChartsPeriodCode) {
-    const uint32_t t = kNow - 5;  // 09:30:00
-    const std::vector<HistoryPoint> minutes = {{t, 1}, {t + 900, 2}};
-    // Local days: 01:00 on the 5th is still the 4th in UTC.
-    const std::vector<HistoryPoint> days = {{kMidnight + 3600, 5}, {kMidnight + 86400 + 36000, 6}};
-    struct Case { int32_t period; const std::vector<HistoryPoint>* series; uint32_t bar; std::ptrdiff_t match; };
-    const std::vector<Case> cases = {
-        {5, &minutes, t + 899, 0}, {5, &minutes, t + 900, 1}, {5, &minutes, t - 1, -1}, {5, &minutes, t + 1800, -1},
-        {4, &minutes, t + 299, 0}, {4, &minutes, t + 300, -1}, {1, &minutes, t + 59, 0}, {15, &minutes, t + 60, -1},
-        {7, &minutes, t + 1799, 0}, {100, &minutes, t, 0}, {100, &minutes, t + 1, -1},
-        {2, &days, kMidnight + 54000, 0}, {8, &days, kMidnight + 54000, 0}, {9, &days, kMidnight - 1, -1},
-        {12, &days, kMidnight + 86400, 1}};
-    for (const Case& c : cases)
-        EXPECT_EQ(MatchBars(*c.series, {c.bar}, c.period), std::vector<std::ptrdiff_t>{c.match}) << c.period << " " << c.bar;
-
-    // A first value that is 0 only as a float divides nothing either.
-    std::vector<HistoryPoint> ratio = {{t, 1e-50}, {t, 4}};
-    DivideByFirst(ratio);
-    EXPECT_EQ(ratio[1].value, 0.0);
-}
-
 class SetGet : public ::testing::Test {
 protected:
     SetGet() { OpenOwnStore(Db(), true); }

@@ -9,13 +9,9 @@
 #include "common/local_time.h"
 #include "net/net.h"
 #include "net/share_bonus_page.h"
+#include "support/share_bonus_print.h"
 
 namespace pintle {
-
-void PrintTo(const ShareBonusRecord& r, std::ostream* os) {
-    *os << "{" << r.ex_date << ", " << r.bonus_shares << ", " << r.rights_shares << ", " << r.rights_price << ", "
-        << r.cash << "}";
-}
 
 namespace {
 

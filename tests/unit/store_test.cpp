@@ -11,7 +11,6 @@
 #include "common/settings.h"
 #include "common/text.h"
 #include "log/plugin_log.h"
-#include "startup/data_path.h"
 #include "store/store.h"
 #include "support/plugin_sandbox.h"
 #include "support/store_bytes.h"
@@ -24,65 +23,6 @@ namespace {
 constexpr uint32_t kNow = 1772674205;       // the manual clock: 2026-03-05 09:30:05 local
 constexpr uint32_t kMinute = 1772674200;    // 09:30:00, a whole 5, 15 and 30 minutes
 constexpr char kGlobal[] = "\xC8\xAB\xBE\xD6";  // 全局 in GBK
-
-TEST(StoreRules, KeysSlotsPathsAndBuckets) {
-    // Ordered by code bytes (unsigned, then length), qualifier, slot, period, assistant.
-    const std::vector<ValueKey> ordered = {{"60000", 9, 9, 9, 9},   {"600000", 1, 9, 9, 9}, {"600000", 2, 1, 9, 9},
-                                           {"600000", 2, 2, 0, 9},  {"600000", 2, 2, 1, 0}, {"600000", 2, 2, 1, 1},
-                                           {"6000000", 0, 0, 0, 0}, {kGlobal, 0, 0, 0, 0}};
-    for (std::size_t i = 0; i + 1 < ordered.size(); ++i) {
-        EXPECT_TRUE(ordered[i] < ordered[i + 1]) << i;
-        EXPECT_FALSE(ordered[i + 1] < ordered[i]) << i;
-    }
-    for (const auto& [slot, history] : std::vector<std::pair<int32_t, bool>>{
-             {85, false}, {86, true}, {99, true}, {100, false}, {9999, false}, {10000, true}, {-1, true}, {INT_MIN, true}})
-        EXPECT_EQ(IsHistorySlot(slot), history) << slot;
-
-    struct PathCase { int32_t slot, period; const wchar_t* path; };
-    for (const auto& c : std::vector<PathCase>{{10001, 3, L"data\\1\\600000\\2\\3\\10001.dat"},
-                                               {10001, 0, L"data\\1\\600000\\2\\8\\10001.dat"},
-                                               {92, 3, L"data\\1\\600000\\2\\8\\92.dat"},
-                                               {93, 0, L"data\\1\\600000\\2\\8\\93.dat"},
-                                               {-10001, 5, L"data\\1\\600000\\2\\5\\10001.dat"},
-                                               {INT_MIN, 4, L"data\\1\\600000\\2\\4\\2147483648.dat"}})
-        EXPECT_EQ(HistoryRelativePath(L"600000", 2, 1, c.slot, c.period), c.path);
-    for (const wchar_t* code : {L"", L".", L"..", L"a..b", L"a\\b", L"a/b", L"C:", L"a\x01", L"a?"})
-        EXPECT_FALSE(IsPlainPathComponent(code)) << WideToUtf8(code);
-    EXPECT_TRUE(IsPlainPathComponent(L"全局"));
-
-    struct BucketCase { int32_t period, slot; uint32_t last, next; HistoryAppend expected; };
-    const uint32_t utc_midnight = 1772755200;  // 2026-03-06 00:00 UTC, 08:00 local
-    for (const auto& c : std::vector<BucketCase>{
-             {3, 10001, kMinute, kMinute + 59, HistoryAppend::OverwriteLast},
-             {1, 10001, kMinute + 59, kMinute + 60, HistoryAppend::Append},
-             {4, 10001, kMinute, kMinute + 299, HistoryAppend::OverwriteLast},
-             {4, 10001, kMinute + 299, kMinute + 300, HistoryAppend::Append},
-             {5, 10001, kMinute, kMinute + 899, HistoryAppend::OverwriteLast},
-             {6, 10001, kMinute + 1799, kMinute + 1800, HistoryAppend::Append},
-             {7, 10001, kMinute + 1800, kMinute + 5399, HistoryAppend::OverwriteLast},
-             {8, 10001, utc_midnight - 1, utc_midnight, HistoryAppend::Append},  // the UTC day, not the local one
-             {2, 10001, utc_midnight, utc_midnight + 86399, HistoryAppend::OverwriteLast},
-             {8, 92, kMinute, kMinute + 1, HistoryAppend::Append},
-             {8, 93, kMinute + 1, kMinute, HistoryAppend::Ignore},
-             {3, 92, kMinute, kMinute + 1, HistoryAppend::OverwriteLast},
-             {3, 10001, kMinute + 60, kMinute + 59, HistoryAppend::Ignore}})
-        EXPECT_EQ(PlanHistoryAppend(c.period, c.slot, c.last, c.next), c.expected) << c.period << " " << c.next;
-}
-
-TEST(StoreRules, OwnStorePlaceFollowsThePathSetting) {
-    struct Case { const wchar_t* custom; const wchar_t* file; const wchar_t* create; bool writable; };
-    for (const auto& c : std::vector<Case>{
-             {L"", L"C:\\T\\TradeSelfData\\data.db", L"C:\\T\\TradeSelfData", true},
-             {L"D:\\Data", L"D:\\Data\\TradeSelfData\\data.db", L"", false},
-             {L"D:\\TradeSelfData", L"D:\\TradeSelfData\\data.db", L"", false},
-             {L"D:\\TradeSelfData\\x", L"D:\\TradeSelfData\\x\\data.db", L"", false},
-             {L"D:\\x\\data.db", L"D:\\x\\data.db", L"", false}}) {
-        const OwnStorePlace place = ChooseOwnStorePlace(L"C:\\T\\", c.custom);
-        EXPECT_EQ(place.file, c.file);
-        EXPECT_EQ(place.create_dir, c.create);
-        EXPECT_EQ(place.writable, c.writable);
-    }
-}
 
 class StoreFiles : public ::testing::Test {
 protected:

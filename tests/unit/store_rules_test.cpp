@@ -1,0 +1,101 @@
+// The store's byte-level rules: keys, history slots and paths, buckets, the
+// own store's place, and how a history series is laid onto bars.
+#include <gtest/gtest.h>
+
+#include <climits>
+
+#include "common/text.h"
+#include "startup/data_path.h"
+#include "store/series_rules.h"
+#include "store/store_rules.h"
+
+namespace pintle::test {
+namespace {
+
+constexpr uint32_t kNow = 1772674205;       // 2026-03-05 09:30:05 local (UTC+8)
+constexpr uint32_t kMinute = 1772674200;    // 09:30:00, a whole 5, 15 and 30 minutes
+constexpr uint32_t kMidnight = 1772640000;  // 2026-03-05 00:00 local, 2026-03-04 16:00 UTC
+constexpr char kGlobal[] = "\xC8\xAB\xBE\xD6";  // 全局 in GBK
+
+TEST(StoreRules, KeysSlotsPathsAndBuckets) {
+    // Ordered by code bytes (unsigned, then length), qualifier, slot, period, assistant.
+    const std::vector<ValueKey> ordered = {{"60000", 9, 9, 9, 9},   {"600000", 1, 9, 9, 9}, {"600000", 2, 1, 9, 9},
+                                           {"600000", 2, 2, 0, 9},  {"600000", 2, 2, 1, 0}, {"600000", 2, 2, 1, 1},
+                                           {"6000000", 0, 0, 0, 0}, {kGlobal, 0, 0, 0, 0}};
+    for (std::size_t i = 0; i + 1 < ordered.size(); ++i) {
+        EXPECT_TRUE(ordered[i] < ordered[i + 1]) << i;
+        EXPECT_FALSE(ordered[i + 1] < ordered[i]) << i;
+    }
+    for (const auto& [slot, history] : std::vector<std::pair<int32_t, bool>>{
+             {85, false}, {86, true}, {99, true}, {100, false}, {9999, false}, {10000, true}, {-1, true}, {INT_MIN, true}})
+        EXPECT_EQ(IsHistorySlot(slot), history) << slot;
+
+    struct PathCase { int32_t slot, period; const wchar_t* path; };
+    for (const auto& c : std::vector<PathCase>{{10001, 3, L"data\\1\\600000\\2\\3\\10001.dat"},
+                                               {10001, 0, L"data\\1\\600000\\2\\8\\10001.dat"},
+                                               {92, 3, L"data\\1\\600000\\2\\8\\92.dat"},
+                                               {93, 0, L"data\\1\\600000\\2\\8\\93.dat"},
+                                               {-10001, 5, L"data\\1\\600000\\2\\5\\10001.dat"},
+                                               {INT_MIN, 4, L"data\\1\\600000\\2\\4\\2147483648.dat"}})
+        EXPECT_EQ(HistoryRelativePath(L"600000", 2, 1, c.slot, c.period), c.path);
+    for (const wchar_t* code : {L"", L".", L"..", L"a..b", L"a\\b", L"a/b", L"C:", L"a\x01", L"a?"})
+        EXPECT_FALSE(IsPlainPathComponent(code)) << WideToUtf8(code);
+    EXPECT_TRUE(IsPlainPathComponent(L"全局"));
+
+    struct BucketCase { int32_t period, slot; uint32_t last, next; HistoryAppend expected; };
+    const uint32_t utc_midnight = 1772755200;  // 2026-03-06 00:00 UTC, 08:00 local
+    for (const auto& c : std::vector<BucketCase>{
+             {3, 10001, kMinute, kMinute + 59, HistoryAppend::OverwriteLast},
+             {1, 10001, kMinute + 59, kMinute + 60, HistoryAppend::Append},
+             {4, 10001, kMinute, kMinute + 299, HistoryAppend::OverwriteLast},
+             {4, 10001, kMinute + 299, kMinute + 300, HistoryAppend::Append},
+             {5, 10001, kMinute, kMinute + 899, HistoryAppend::OverwriteLast},
+             {6, 10001, kMinute + 1799, kMinute + 1800, HistoryAppend::Append},
+             {7, 10001, kMinute + 1800, kMinute + 5399, HistoryAppend::OverwriteLast},
+             {8, 10001, utc_midnight - 1, utc_midnight, HistoryAppend::Append},  // the UTC day, not the local one
+             {2, 10001, utc_midnight, utc_midnight + 86399, HistoryAppend::OverwriteLast},
+             {8, 92, kMinute, kMinute + 1, HistoryAppend::Append},
+             {8, 93, kMinute + 1, kMinute, HistoryAppend::Ignore},
+             {3, 92, kMinute, kMinute + 1, HistoryAppend::OverwriteLast},
+             {3, 10001, kMinute + 60, kMinute + 59, HistoryAppend::Ignore}})
+        EXPECT_EQ(PlanHistoryAppend(c.period, c.slot, c.last, c.next), c.expected) << c.period << " " << c.next;
+}
+
+TEST(StoreRules, OwnStorePlaceFollowsThePathSetting) {
+    struct Case { const wchar_t* custom; const wchar_t* file; const wchar_t* create; bool writable; };
+    for (const auto& c : std::vector<Case>{
+             {L"", L"C:\\T\\TradeSelfData\\data.db", L"C:\\T\\TradeSelfData", true},
+             {L"D:\\Data", L"D:\\Data\\TradeSelfData\\data.db", L"", false},
+             {L"D:\\TradeSelfData", L"D:\\TradeSelfData\\data.db", L"", false},
+             {L"D:\\TradeSelfData\\x", L"D:\\TradeSelfData\\x\\data.db", L"", false},
+             {L"D:\\x\\data.db", L"D:\\x\\data.db", L"", false}}) {
+        const OwnStorePlace place = ChooseOwnStorePlace(L"C:\\T\\", c.custom);
+        EXPECT_EQ(place.file, c.file);
+        EXPECT_EQ(place.create_dir, c.create);
+        EXPECT_EQ(place.writable, c.writable);
+    }
+}
+
+TEST(SeriesRules, BarsMatchEntriesInTheBucketOfTheChartsPeriodCode) {
+    const uint32_t t = kNow - 5;  // 09:30:00
+    const std::vector<HistoryPoint> minutes = {{t, 1}, {t + 900, 2}};
+    // Local days: 01:00 on the 5th is still the 4th in UTC.
+    const std::vector<HistoryPoint> days = {{kMidnight + 3600, 5}, {kMidnight + 86400 + 36000, 6}};
+    struct Case { int32_t period; const std::vector<HistoryPoint>* series; uint32_t bar; std::ptrdiff_t match; };
+    const std::vector<Case> cases = {
+        {5, &minutes, t + 899, 0}, {5, &minutes, t + 900, 1}, {5, &minutes, t - 1, -1}, {5, &minutes, t + 1800, -1},
+        {4, &minutes, t + 299, 0}, {4, &minutes, t + 300, -1}, {1, &minutes, t + 59, 0}, {15, &minutes, t + 60, -1},
+        {7, &minutes, t + 1799, 0}, {100, &minutes, t, 0}, {100, &minutes, t + 1, -1},
+        {2, &days, kMidnight + 54000, 0}, {8, &days, kMidnight + 54000, 0}, {9, &days, kMidnight - 1, -1},
+        {12, &days, kMidnight + 86400, 1}};
+    for (const Case& c : cases)
+        EXPECT_EQ(MatchBars(*c.series, {c.bar}, c.period), std::vector<std::ptrdiff_t>{c.match}) << c.period << " " << c.bar;
+
+    // A first value that is 0 only as a float divides nothing either.
+    std::vector<HistoryPoint> ratio = {{t, 1e-50}, {t, 4}};
+    DivideByFirst(ratio);
+    EXPECT_EQ(ratio[1].value, 0.0);
+}
+
+}  // namespace
+}  // namespace pintle::test
