@@ -105,9 +105,16 @@ public:
         : h_(CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                          disposition, FILE_ATTRIBUTE_NORMAL, nullptr)) {}
     HANDLE get() const { return h_.get(); }
+    // The log appends one line at a time across processes: the byte-range
+    // lock far past the end, the write, the unlock (without the lock, two
+    // terminals writing one day's file under Wine lose lines).
     void Append(const std::string& bytes) const {
+        OVERLAPPED at{};
+        at.OffsetHigh = 0x40000000u;
+        LockFileEx(h_.get(), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at);
         DWORD put = 0;
         WriteFile(h_.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &put, nullptr);
+        UnlockFileEx(h_.get(), 0, 1, 0, &at);
     }
     void WriteAt(uint64_t offset, const void* data, DWORD size) const {
         OVERLAPPED o{};
@@ -229,7 +236,7 @@ std::vector<Row> RunCases(Context& ctx, const Options& options) {
                     Get = ctx.Export("Get"), Set = ctx.Export("Set"), PosInfo = ctx.Export("PosInfo"),
                     OrderInfo = ctx.Export("OrderInfo"), WenCai = ctx.Export("WenCai");
     const TdxFn tdx1 = ctx.Tdx(1);
-    const FloorFile log(ctx.dir + L"bench-floor.log", FILE_APPEND_DATA, OPEN_ALWAYS);
+    const FloorFile log(ctx.dir + L"bench-floor.log", GENERIC_READ | FILE_APPEND_DATA, OPEN_ALWAYS);
     const std::string order_line = LogLine(L"接收到 公式3 买入 600000 10.5000元 量*条件=100股 ");
     const std::string quote_line = LogLine(L"SH600000 0 10.50");
     std::vector<Case> cases;
