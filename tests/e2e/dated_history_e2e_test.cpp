@@ -10,7 +10,7 @@
 #include "support/bonus_server.h"
 #include "support/kovalt_process.h"
 #include "support/plugin_sandbox.h"
-#include "support/tdx_calls.h"
+#include "support/formula_calls.h"
 #include "support/terminal.h"
 
 namespace pintle::test {

@@ -13,7 +13,7 @@
 #include "support/formula_builder.h"
 #include "support/kovalt_process.h"
 #include "support/plugin_sandbox.h"
-#include "support/tdx_calls.h"
+#include "support/formula_calls.h"
 
 namespace pintle::test {
 namespace {

@@ -12,7 +12,7 @@
 #include "support/kovalt_process.h"
 #include "support/plugin_sandbox.h"
 #include "support/store_bytes.h"
-#include "support/store_calls.h"
+#include "support/formula_calls.h"
 #include "support/terminal.h"
 
 namespace pintle::test {

@@ -8,7 +8,7 @@
 
 #include "formats/command_record.h"
 #include "plugin/exports.h"
-#include "support/formula_builder.h"
+#include "support/formula_calls.h"
 #include "support/e2e_checks.h"
 #include "support/kovalt_process.h"
 #include "support/plugin_sandbox.h"

@@ -21,10 +21,9 @@
 #include "plugin/tdx_numbered.h"
 #include "store/store.h"
 #include "support/block_bytes.h"
-#include "support/formula_builder.h"
 #include "support/plugin_sandbox.h"
 #include "support/store_bytes.h"
-#include "support/tdx_calls.h"
+#include "support/formula_calls.h"
 #include "support/terminal.h"
 
 namespace pintle::test {

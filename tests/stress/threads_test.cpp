@@ -15,10 +15,9 @@
 #include "plugin/tdx_numbered.h"
 #include "store/store.h"
 #include "stress/bounded.h"
-#include "support/formula_builder.h"
 #include "support/kovalt_process.h"
 #include "support/plugin_sandbox.h"
-#include "support/tdx_calls.h"
+#include "support/formula_calls.h"
 
 namespace pintle::test {
 namespace {

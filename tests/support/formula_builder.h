@@ -1,9 +1,7 @@
 // Builds FormulaCall records the way a terminal fills them, for in-process
 // tests of the export functions.
 #pragma once
-#include <algorithm>
 #include <cstring>
-#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -79,15 +77,5 @@ private:
     std::vector<BarRecord> bars_;
     std::vector<double> result_;
 };
-
-// Calls a formula function on `bars` bars of `label` with constant
-// arguments; gives the result on the last bar.
-template <class Fn>
-double CallOnLastBar(Fn fn, const char* label, std::initializer_list<double> args, int bars = 3) {
-    FormulaBuilder f(bars, label);
-    for (const double a : args) f.Arg(a);
-    fn(f.get());
-    return f.result().back();
-}
 
 }  // namespace pintle::test

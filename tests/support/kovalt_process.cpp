@@ -32,6 +32,14 @@ std::wstring UniqueEventName(const wchar_t* what) {
            L"-" + what;
 }
 
+// A guard against a hung test, not part of any check.
+LRESULT SendGuarded(HWND to, UINT message, WPARAM wparam, LPARAM lparam) {
+    DWORD_PTR answer = 0;
+    if (!SendMessageTimeoutW(to, message, wparam, lparam, SMTO_NORMAL, 20000, &answer))
+        ADD_FAILURE() << "message " << message << " was not answered, error " << GetLastError();
+    return static_cast<LRESULT>(answer);
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------- journal
@@ -258,13 +266,6 @@ LRESULT KovaltProcess::SendControl(UINT message, LPARAM lparam) { return SendGua
 bool KovaltProcess::StoreValue(const std::wstring& write) {
     const std::string text = WideToAnsi(write);
     return SendCopyData(main_window_, kKovaltStoreValue, text.data(), static_cast<DWORD>(text.size()), 0) == 1;
-}
-
-LRESULT SendGuarded(HWND to, UINT message, WPARAM wparam, LPARAM lparam) {
-    DWORD_PTR answer = 0;
-    if (!SendMessageTimeoutW(to, message, wparam, lparam, SMTO_NORMAL, 20000, &answer))
-        ADD_FAILURE() << "message " << message << " was not answered, error " << GetLastError();
-    return static_cast<LRESULT>(answer);
 }
 
 LRESULT SendCopyData(HWND to, ULONG_PTR kind, const void* data, DWORD size, WPARAM wparam) {

@@ -59,10 +59,8 @@ struct JournalEntry {
 };
 JournalEntry ParseJournalLine(const std::string& line);
 
-// SendMessageTimeoutW with a 20 s guard against a hung test, not part of any
-// check: a message not answered is a test failure. Gives the answer.
-LRESULT SendGuarded(HWND to, UINT message, WPARAM wparam, LPARAM lparam);
-// WM_COPYDATA as the plug-in sends it.
+// WM_COPYDATA as the plug-in sends it; gives the answer. An answer that does
+// not come within 20 s (a guard, not part of any check) is a test failure.
 LRESULT SendCopyData(HWND to, ULONG_PTR kind, const void* data, DWORD size, WPARAM wparam = 0x10abc);
 
 // "KovaltFileMappingObject", followed by the number unless it is 0.
@@ -116,7 +114,6 @@ public:
     KovaltProcess& operator=(const KovaltProcess&) = delete;
 
     bool Started() const { return started_; }
-    const KovaltOptions& Options() const { return options_; }
     DWORD ProcessId() const { return process_id_; }
 
     // Complete lines of the journal, read fresh from the file.

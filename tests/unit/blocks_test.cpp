@@ -11,7 +11,7 @@
 #include "support/block_bytes.h"
 #include "support/formula_builder.h"
 #include "support/plugin_sandbox.h"
-#include "support/tdx_calls.h"
+#include "support/formula_calls.h"
 
 namespace pintle::test {
 namespace {

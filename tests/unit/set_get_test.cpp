@@ -8,8 +8,7 @@
 #include "plugin/tdx_numbered.h"
 #include "support/plugin_sandbox.h"
 #include "support/store_bytes.h"
-#include "support/store_calls.h"
-#include "support/tdx_calls.h"
+#include "support/formula_calls.h"
 
 namespace pintle::test {
 namespace {

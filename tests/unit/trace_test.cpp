@@ -15,7 +15,7 @@
 #include "plugin/tdx_numbered.h"
 #include "support/formula_builder.h"
 #include "support/plugin_sandbox.h"
-#include "support/tdx_calls.h"
+#include "support/formula_calls.h"
 
 namespace pintle::test {
 namespace {
