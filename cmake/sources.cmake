@@ -33,11 +33,10 @@ set(PINTLE_BYTE_SOURCES
 # Unit tests of the byte-level core only: built into unit_tests under Wine
 # and into native_unit_tests, so both builds run every case once.
 set(PINTLE_BYTE_TESTS
-  tests/unit/block_bytes_test.cpp
   tests/unit/block_readers_test.cpp
+  tests/unit/foreign_files_test.cpp
   tests/unit/format_test.cpp
   tests/unit/formula_rules_test.cpp
-  tests/unit/screening_lines_test.cpp
   tests/unit/share_bonus_test.cpp
   tests/unit/store_rules_test.cpp
 )

@@ -6,36 +6,31 @@
 #include "assistant/assistant.h"
 #include "assistant/assistant_state.h"
 #include "common/clock.h"
-#include "common/settings.h"
 #include "plugin/tdx_numbered.h"
 #include "support/bonus_server.h"
 #include "support/kovalt_process.h"
 #include "support/plugin_sandbox.h"
-#include "support/tdx_calls.h"
+#include "support/formula_calls.h"
 #include "support/terminal.h"
 
 namespace pintle::test {
 namespace {
 
-constexpr uint32_t kNow = 1772674205;  // 2026-03-05 09:30:05 local (UTC+8)
+class DatedHistoryAssistant : public SandboxTest {};
 
-TEST(DatedHistoryAssistant, ReadsTheAssistantsSeriesAdjustedForDividends) {
-    TempDir work{L"dated-e2e"}, home{L"dated-e2e-kovalt"};
-    PluginSandbox sandbox{work.path()};
-    ManualClock clock{kNow};
-    ScopedClock installed{clock};
-    BonusServer site(L"files", work.path());
+TEST_F(DatedHistoryAssistant, ReadsTheAssistantsSeriesAdjustedForDividends) {
+    TempDir home{L"dated-e2e-kovalt"};
+    BonusServer site(L"files", dir_.path());
     ASSERT_TRUE(site.Started());
     const std::wstring host = site.Host();
-    WriteFileBytes(work.File(L"Pintle.ini"), "[Settings]\r\nShareBonusHost=" + std::string(host.begin(), host.end()) + "\r\n");
-    LoadSettings();
+    UseSettings("ShareBonusHost=" + std::string(host.begin(), host.end()) + "\r\n");
     // Day entries at 15:00 local: 2019-01-02, 2020-05-26, 2026-03-02 and 2026-03-04.
     KovaltProcess kovalt(KovaltOptions{.exe_dir = home.path(),
                                        .store = {L"600000 0 0 86 8 10 1546412400", L"600000 0 0 86 8 11 1590476400",
                                                  L"600000 0 0 86 8 12 1772607600", L"全局 0 0 90 8 7 1772434800",
                                                  L"全局 0 0 90 8 8 1772607600", L"600000 0 0 92 8 7 1772434800",
                                                  L"600000 0 0 92 8 8 1772607600", L"全局 0 0 20000 8 6 1772674200"}},
-                         work.path());
+                         dir_.path());
     ASSERT_TRUE(kovalt.Started());
     SwitchAssistant(0);
 

@@ -17,18 +17,6 @@ namespace {
 
 HWND ToWindow(uint32_t handle) { return reinterpret_cast<HWND>(static_cast<uintptr_t>(handle)); }
 
-// WM_COPYDATA as the plug-in sends it; gives the window's answer.
-LRESULT SendCopyData(HWND to, ULONG_PTR kind, const void* data, DWORD size, WPARAM wparam = 0x10abc) {
-    COPYDATASTRUCT envelope = {kind, size, const_cast<void*>(data)};
-    DWORD_PTR answer = 0;
-    // The time-out is a guard against a hung test, not part of any check.
-    if (!SendMessageTimeoutW(to, WM_COPYDATA, wparam, reinterpret_cast<LPARAM>(&envelope), SMTO_NORMAL, 20000,
-                             &answer)) {
-        ADD_FAILURE() << "WM_COPYDATA not answered, error " << GetLastError();
-    }
-    return static_cast<LRESULT>(answer);
-}
-
 LRESULT SendRequest(HWND to, ULONG_PTR kind, int assistant) {
     const CommandRecord r{.id = kCommandRecordId, .assistant = assistant};
     return SendCopyData(to, kind, &r, sizeof r);

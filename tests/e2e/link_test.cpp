@@ -6,7 +6,6 @@
 #include "assistant/assistant.h"
 #include "common/clock.h"
 #include "common/paths.h"
-#include "log/plugin_log.h"
 #include "plugin/exports.h"
 #include "support/e2e_checks.h"
 #include "support/formula_builder.h"
@@ -17,20 +16,7 @@
 namespace pintle::test {
 namespace {
 
-class LinkTest : public ::testing::Test {
-protected:
-    std::vector<std::string> Log() const { return LogMessagesOf(ReadFileBytes(PluginLog::Instance().Path())); }
-    static int Count(const KovaltProcess& k, const std::string& key, const std::string& value) {
-        int n = 0;
-        for (const auto& m : k.Messages()) n += m.Get(key) == value;
-        return n;
-    }
-
-    TempDir dir_{L"link"};
-    PluginSandbox sandbox_{dir_.path()};
-    ManualClock clock_;
-    ScopedClock installed_{clock_};
-};
+class LinkTest : public SandboxTest {};
 
 TEST_F(LinkTest, MappingNamesCarryTheNumberExceptForZero) {
     EXPECT_EQ(MappingNameFor(0), L"KovaltFileMappingObject");
@@ -50,14 +36,14 @@ TEST_F(LinkTest, PollAsksForARepublishAtMostEvery3000Ms) {
     EXPECT_TRUE(link.Poll());
     clock_.AdvanceMs(1000);
     EXPECT_TRUE(link.Poll());
-    EXPECT_EQ(Count(kovalt, "kind", "2"), 1);
+    EXPECT_EQ(Where(kovalt.Messages(), "kind", "2").size(), 1u);
     clock_.AdvanceMs(2500);
     EXPECT_TRUE(link.Poll());
-    EXPECT_EQ(Count(kovalt, "kind", "2"), 2);
+    EXPECT_EQ(Where(kovalt.Messages(), "kind", "2").size(), 2u);
     // A new link polls at once.
     SwitchAssistant(1);
     EXPECT_TRUE(Assistant().link->Poll());
-    EXPECT_EQ(Count(kovalt, "kind", "2"), 3);
+    EXPECT_EQ(Where(kovalt.Messages(), "kind", "2").size(), 3u);
 }
 
 TEST_F(LinkTest, ConnectionFailureIsLoggedOncePer300SecondsPerNumber) {
@@ -112,7 +98,7 @@ TEST_F(LinkTest, AnAssistantStartedAfterAFailedCallIsFoundOnTheNextCall) {
     KovaltProcess kovalt({.number = 0}, dir_.path());
     ASSERT_TRUE(kovalt.Started());
     EXPECT_EQ(pintle_BUY(f.get()), 0);
-    EXPECT_EQ(Count(kovalt, "kind", "1"), 1);
+    EXPECT_EQ(Where(kovalt.Messages(), "kind", "1").size(), 1u);
     EXPECT_EQ(Assistant().directory, L"");  // found again only when next needed
     RefreshAssistantDirectory();
     EXPECT_EQ(Assistant().directory, std::wstring(PINTLE_BUILD_DIR_WIN) + L"\\");
@@ -130,7 +116,7 @@ TEST_F(LinkTest, AWindowGoneWhileTheMappingStaysLeavesNoViewBehind) {
     FormulaBuilder f(3);
     f.Arg(10).Arg(100).Arg(3).Arg(4);
     EXPECT_EQ(pintle_BUY(f.get()), 0);
-    EXPECT_EQ(Count(kovalt, "kind", "1"), 0);
+    EXPECT_EQ(Where(kovalt.Messages(), "kind", "1").size(), 0u);
 }
 
 TEST_F(LinkTest, TheValueCommandForwardsAStoredValueWithoutTheVersionGate) {

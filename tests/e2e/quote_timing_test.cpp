@@ -8,27 +8,23 @@
 #include "common/paths.h"
 #include "formula/boundary_state.h"
 #include "formula/tdx_arrays.h"
-#include "log/plugin_log.h"
 #include "plugin/exports.h"
 #include "plugin/tdx_table.h"
 #include "support/formula_builder.h"
 #include "support/kovalt_process.h"
 #include "support/plugin_sandbox.h"
-#include "support/temp_dir.h"
+#include "support/formula_calls.h"
 
 namespace pintle::test {
 namespace {
 
-class QuoteTiming : public ::testing::Test {
+class QuoteTiming : public SandboxTest {
 protected:
     void SetUp() override {
         ASSERT_TRUE(kovalt_.Started());
         SwitchAssistant(0);
     }
-    static void Call(int number, float a, float b, float c) {
-        float in_a[1] = {a}, in_b[1] = {b}, in_c[1] = {c}, out[1] = {-1};
-        kTdxTable[number - 1].function(1, out, in_a, in_b, in_c);
-    }
+    static void Call(int number, float a, float b, float c) { RunTdx(kTdxTable[number - 1].function, a, b, {c}); }
     std::vector<float> OrderPrices() const {
         std::vector<float> prices;
         for (const auto& r : kovalt_.CommandsOfKind(1)) prices.push_back(r.price);
@@ -45,10 +41,6 @@ protected:
         EXPECT_EQ(pintle_SendQuote(f.get()), 0);
     }
 
-    TempDir dir_{L"quote-timing"};
-    PluginSandbox sandbox_{dir_.path()};
-    ManualClock clock_;
-    ScopedClock installed_{clock_};
     KovaltProcess kovalt_{{.number = 0}, dir_.path()};
 };
 

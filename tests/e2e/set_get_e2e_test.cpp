@@ -8,12 +8,11 @@
 
 #include "assistant/assistant.h"
 #include "common/clock.h"
-#include "common/settings.h"
 #include "support/e2e_checks.h"
 #include "support/kovalt_process.h"
 #include "support/plugin_sandbox.h"
 #include "support/store_bytes.h"
-#include "support/store_calls.h"
+#include "support/formula_calls.h"
 #include "support/terminal.h"
 
 namespace pintle::test {
@@ -27,12 +26,12 @@ constexpr uint32_t kEarlyMorning = 1710433800;  // 2024-03-15 00:30 (the 14th in
 const std::vector<uint32_t> kToday = {kNow - 120, kNow - 60, kNow};
 using Results = std::vector<double>;
 
-class AssistantSide : public ::testing::Test {
+class AssistantSide : public SandboxTest {
 protected:
     void Start(std::vector<std::wstring> writes) {
-        OpenOwnStore(work_.File(L"data.db"), true);
+        OpenOwnStore(dir_.File(L"data.db"), true);
         kovalt_ = std::make_unique<KovaltProcess>(KovaltOptions{.exe_dir = home_.path(), .store = std::move(writes)},
-                                                  work_.path());
+                                                  dir_.path());
         ASSERT_TRUE(kovalt_->Started());
         SwitchAssistant(0);
     }
@@ -43,10 +42,7 @@ protected:
         return out;
     }
 
-    TempDir work_{L"set-get-e2e"}, home_{L"set-get-kovalt"};
-    PluginSandbox sandbox_{work_.path()};
-    ManualClock clock_{kNow};
-    ScopedClock installed_{clock_};
+    TempDir home_{L"set-get-kovalt"};
     std::unique_ptr<KovaltProcess> kovalt_;
 };
 
@@ -94,13 +90,12 @@ TEST_F(AssistantSide, HistorySeriesLieOnTheBarsOfTheirBucket) {
                                            {91, 0, 2, {8, 8, 8, 8, 8}},       // period 1 found under 3, by local date
                                            {20000, 0, 5, {0, 2, 2, 2, 2}}})   // the assistant's, not the own
         EXPECT_EQ(CallDzh(GetValue, false, {double(c.slot), 0, 0, double(c.arg4)}, bars, c.period), c.bars) << c.slot;
-    EXPECT_EQ(ReadFileBytes(work_.File(L"data\\0\\600000\\0\\4\\20000.dat")), Head(2, 1) + Entry(bars[4], 6));
+    EXPECT_EQ(ReadFileBytes(dir_.File(L"data\\0\\600000\\0\\4\\20000.dat")), Head(2, 1) + Entry(bars[4], 6));
 }
 
 TEST_F(AssistantSide, ForwardedValuesAndRatingRequests) {
     Start({L"600000 10 0 81 0 77 0 1772674105"});  // a rating written 100 s ago
-    WriteFileBytes(work_.File(L"Pintle.ini"), "[Settings]\r\nOnlyTradeTime=1\r\n");
-    LoadSettings();
+    UseSettings("OnlyTradeTime=1\r\n");
     const std::vector<uint32_t> yesterday = {kYesterday - 60, kYesterday};
     // Forwarded before the trade-day check; nothing else below 100 is sent.
     EXPECT_EQ(CallDzh(SetValue, false, {1.25, 55, 3, 0}, yesterday), (Results{0, 0}));

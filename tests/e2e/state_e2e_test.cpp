@@ -8,7 +8,7 @@
 
 #include "formats/command_record.h"
 #include "plugin/exports.h"
-#include "support/formula_builder.h"
+#include "support/formula_calls.h"
 #include "support/e2e_checks.h"
 #include "support/kovalt_process.h"
 #include "support/plugin_sandbox.h"
@@ -220,12 +220,7 @@ TEST_F(StateE2E, CInterfaceFromASecondThreadWhileFormulasRun) {
             program_misses += std::wstring(pintle_GetAllPositionCode(1)) != L"600000,000001";
         }
     });
-    for (int i = 0; i < 150; ++i) {
-        FormulaBuilder f(2);
-        f.Arg(0).Arg(0);
-        pintle_PosInfo(f.get());
-        formula_misses += f.result().back() != 300.0;
-    }
+    for (int i = 0; i < 150; ++i) formula_misses += CallOnLastBar(pintle_PosInfo, "SH600000", {0, 0}, 2) != 300.0;
     program.join();
     EXPECT_EQ(formula_misses, 0);
     EXPECT_EQ(program_misses, 0);

@@ -14,28 +14,17 @@
 #include "plugin/exports.h"
 #include "plugin/tdx_numbered.h"
 #include "stress/bounded.h"
-#include "support/formula_builder.h"
 #include "support/kovalt_process.h"
 #include "support/plugin_sandbox.h"
-#include "support/terminal.h"
+#include "support/formula_calls.h"
 
 namespace pintle::test {
 namespace {
 
 constexpr int kAssistant = 5;
 
-double PosInfo() {
-    FormulaBuilder f(2);
-    f.Arg(0).Arg(kAssistant);
-    pintle_PosInfo(f.get());
-    return f.result().back();
-}
-
-void Buy(double formula) {
-    FormulaBuilder f(2);
-    f.Arg(10).Arg(100).Arg(formula).Arg(kAssistant);
-    pintle_BUY(f.get());
-}
+double PosInfo() { return CallOnLastBar(pintle_PosInfo, "SH600000", {0, kAssistant}, 2); }
+void Buy(double formula) { CallOnLastBar(pintle_BUY, "SH600000", {10, 100, formula, kAssistant}, 2); }
 
 void Kill(KovaltProcess& kovalt) {
     UniqueHandle process(OpenProcess(PROCESS_TERMINATE, FALSE, kovalt.ProcessId()));
@@ -109,10 +98,7 @@ TEST(AssistantFaults, AHungAssistantHoldsNoCallLongerThanTheSendTimeOuts) {
     const Call calls[] = {
         {"BUY", [] { Buy(1); }},
         {"PosInfo", [] { PosInfo(); }},
-        {"TDX 1", [] {
-             float out[1] = {}, a[1] = {600000}, b[1] = {3}, c[1] = {100};
-             Tdx1(1, out, a, b, c);
-         }},
+        {"TDX 1", [] { RunTdx(Tdx1, 600000, 3, {100}); }},
         {"BUY again", [] { Buy(2); }},
     };
     RunBounded(1, std::chrono::seconds(200), [&](int) {
@@ -125,7 +111,7 @@ TEST(AssistantFaults, AHungAssistantHoldsNoCallLongerThanTheSendTimeOuts) {
         }
     });
     // The orders that could not go out are in the log, with the time-out.
-    const std::vector<std::string> log = LogMessagesOf(ReadFileBytes(PluginLog::Instance().Path()));
+    const Lines log = PluginLogLines();
     EXPECT_TRUE(Contains(log, "无法连接自动交易软件下单,请以管理员权限运行大智慧或通达信试试.错误码(1460)"))
         << testing::PrintToString(log);
     Kill(kovalt);  // it would not answer the quit event before the hang ends

@@ -21,9 +21,9 @@
 #include "plugin/tdx_numbered.h"
 #include "store/store.h"
 #include "support/block_bytes.h"
-#include "support/formula_builder.h"
 #include "support/plugin_sandbox.h"
 #include "support/store_bytes.h"
+#include "support/formula_calls.h"
 #include "support/terminal.h"
 
 namespace pintle::test {
@@ -38,19 +38,6 @@ std::wstring Env(const wchar_t* name) {
 }
 
 std::string OldCode(int i) { return std::to_string(100000 + i); }
-
-double Call(pintle_FormulaFn fn, const char* label, std::initializer_list<double> args) {
-    FormulaBuilder f(3, label);
-    for (const double a : args) f.Arg(a);
-    fn(f.get());
-    return f.result().back();
-}
-
-float Tdx(void (*fn)(int32_t, float*, float*, float*, float*), float a, float b, float c) {
-    float out[1] = {-1}, in_a[1] = {a}, in_b[1] = {b}, in_c[1] = {c};
-    fn(1, out, in_a, in_b, in_c);
-    return out[0];
-}
 
 // The files of a terminal directory the calls below touch.
 const wchar_t* const kFiles[] = {L"TradeSelfData\\data.db", L"USERDATA\\block\\自选股3.BLK",
@@ -92,14 +79,14 @@ TEST(DiskFaults, AFullDiskShortensNoFileAndTheLogSaysWhatFailed) {
     ASSERT_TRUE(WriteFileBytes(dir + L"\\" + kFiles[2], "1600000"));
     PluginSandbox sandbox(dir);
     OpenOwnStore(dir + L"\\" + kFiles[0], true);
-    ASSERT_EQ(Call(pintle_Log, "SH600000", {1}), 1.0);  // the log file and its first page exist
+    ASSERT_EQ(CallOnLastBar(pintle_Log, "SH600000", {1}), 1.0);  // the log file and its first page exist
     const auto before = Snapshot(dir);
     if (tmpfs) FillDisk(dir + L"\\filler");
 
     // New values until the disk is full, and a few more.
     int stored = 0, refused = 0;
     for (int i = 0; i < 12 && refused < 3; ++i) {
-        Call(pintle_Set, ("SH" + std::to_string(700000 + i)).c_str(), {1000.0 + i, 100, 0, 0});
+        CallOnLastBar(pintle_Set, ("SH" + std::to_string(700000 + i)).c_str(), {1000.0 + i, 100, 0, 0});
         KeyValueStore reader;
         reader.Open(dir + L"\\" + kFiles[0], false);
         if (reader.ReadValue(std::to_string(700000 + i), 0, 0, 100).value == 1000.0 + i) {
@@ -110,13 +97,13 @@ TEST(DiskFaults, AFullDiskShortensNoFileAndTheLogSaysWhatFailed) {
         }
     }
     EXPECT_GT(refused, 0) << "the disk never got full";
-    const double added_dzh = Call(pintle_save2blk, "SH600001", {1, 3, 0});
-    const float added_tdx = Tdx(Tdx36, 1, 1, 3);
-    Call(pintle_Set, "SH600000", {9, 10001, 0, 0});  // a history value
+    const double added_dzh = CallOnLastBar(pintle_save2blk, "SH600001", {1, 3, 0});
+    const std::string added_tdx = CallTdx(Tdx36, 1, 1, {3});
+    CallOnLastBar(pintle_Set, "SH600000", {9, 10001, 0, 0});  // a history value
 
     // The terminal goes on: the old values are all still there to read.
     for (int i = 0; i < kOldRecords; i += 50) {
-        EXPECT_EQ(Call(pintle_Get, ("SH" + OldCode(i)).c_str(), {100, 0, 0, 0}), i + 0.5) << i;
+        EXPECT_EQ(CallOnLastBar(pintle_Get, ("SH" + OldCode(i)).c_str(), {100, 0, 0, 0}), i + 0.5) << i;
     }
 
     const auto after = Snapshot(dir);
@@ -126,13 +113,13 @@ TEST(DiskFaults, AFullDiskShortensNoFileAndTheLogSaysWhatFailed) {
     // The old records are untouched; the count counts what was stored.
     EXPECT_EQ(after.at(kFiles[0]).substr(0, 8), Head(4, kOldRecords + stored));
     EXPECT_EQ(after.at(kFiles[0]).substr(8, 48 * kOldRecords), db.substr(8));
-    const std::vector<std::string> log = LogMessagesOf(ReadFileBytes(PluginLog::Instance().Path()));
+    const std::vector<std::string> log = PluginLogLines();
     EXPECT_TRUE(AnyLineStartsWith(log, "写入数据失败,本次数值未保存 " + WideToUtf8(dir + L"\\" + kFiles[0]) + " 错误码="))
         << testing::PrintToString(log);
     if (tmpfs) {
         // Every new file needs room: the block edits are refused whole.
         EXPECT_EQ(added_dzh, 0.0);
-        EXPECT_EQ(added_tdx, -1.0f);
+        EXPECT_EQ(added_tdx, "-1");
         EXPECT_EQ(after.at(kFiles[1]), before.at(kFiles[1]));
         EXPECT_EQ(after.at(kFiles[2]), before.at(kFiles[2]));
         EXPECT_TRUE(AnyLineStartsWith(log, WideToUtf8(dir + L"\\" + kFiles[1]) + " 写入失败(错误码"))
@@ -153,18 +140,18 @@ TEST(DiskFaults, AReadOnlyTerminalDirectoryChangesNothingAndTheLogSaysWhatFailed
     const std::wstring db = dir + L"\\" + kFiles[0];
     OpenOwnStore(db, true);
 
-    EXPECT_EQ(Call(pintle_Set, "SH600000", {2.5, 100, 0, 0}), 1.0);
-    EXPECT_EQ(Call(pintle_Set, "SH700000", {3.5, 100, 0, 0}), 1.0);
-    EXPECT_EQ(Call(pintle_save2blk, "SH600001", {1, 3, 0}), 0.0);
-    EXPECT_EQ(Call(pintle_del2blk, "SH600000", {1, 3}), 0.0);
-    EXPECT_EQ(Tdx(Tdx36, 2, 1, 3), -1.0f);
-    EXPECT_EQ(Tdx(Tdx37, 600000, 1, 3), -1.0f);
-    EXPECT_EQ(Call(pintle_BlkCount, "SH600000", {3}), 1.0);
-    EXPECT_EQ(Tdx(Tdx38, 3, 0, 0), 2.0f);
-    EXPECT_EQ(Call(pintle_Log, "SH600000", {1}), 1.0);
+    EXPECT_EQ(CallOnLastBar(pintle_Set, "SH600000", {2.5, 100, 0, 0}), 1.0);
+    EXPECT_EQ(CallOnLastBar(pintle_Set, "SH700000", {3.5, 100, 0, 0}), 1.0);
+    EXPECT_EQ(CallOnLastBar(pintle_save2blk, "SH600001", {1, 3, 0}), 0.0);
+    EXPECT_EQ(CallOnLastBar(pintle_del2blk, "SH600000", {1, 3}), 0.0);
+    EXPECT_EQ(CallTdx(Tdx36, 2, 1, {3}), "-1");
+    EXPECT_EQ(CallTdx(Tdx37, 600000, 1, {3}), "-1");
+    EXPECT_EQ(CallOnLastBar(pintle_BlkCount, "SH600000", {3}), 1.0);
+    EXPECT_EQ(CallTdx(Tdx38, 3, 0, {0}), "2");
+    EXPECT_EQ(CallOnLastBar(pintle_Log, "SH600000", {1}), 1.0);
 
     EXPECT_EQ(Snapshot(dir), before);
-    const std::vector<std::string> log = LogMessagesOf(ReadFileBytes(PluginLog::Instance().Path()));
+    const std::vector<std::string> log = PluginLogLines();
     const std::string block = WideToUtf8(dir + L"\\" + kFiles[1]), tdx = WideToUtf8(dir + L"\\" + kFiles[2]);
     EXPECT_TRUE(Contains(log, "写文件失败 " + WideToUtf8(db))) << testing::PrintToString(log);
     EXPECT_TRUE(AnyLineStartsWith(log, block + " 写入失败(错误码")) << testing::PrintToString(log);

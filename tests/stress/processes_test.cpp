@@ -21,15 +21,6 @@ namespace {
 constexpr int kSets = 10000;
 constexpr int kReads = 4000;
 
-// The terminal's executable in its directory (Terminal.exe unless named).
-std::wstring Exe(const Terminal& terminal) { return terminal.File(L"Terminal.exe"); }
-
-RunResult RunScriptFile(const Terminal& terminal, const std::wstring& name, const std::string& script) {
-    const std::wstring file = terminal.File(name);
-    WriteFileBytes(file, script);
-    return RunProcess(Exe(terminal), L"--script \"" + file + L"\"", terminal.dir(), 280000);
-}
-
 // Writer w stores value i + 0.5 under code base_w + i, slot 100 (TDX 24).
 const int kBase[2] = {600000, 300000};
 std::string Code(int w, int i) { return std::to_string(kBase[w] + i); }
@@ -55,8 +46,7 @@ TEST(StressProcesses, TwoTerminalsStoreTenThousandValuesEachWhileAThirdReads) {
     }
     RunResult runs[3];
     RunBounded(3, std::chrono::seconds(290), [&](int p) {
-        runs[p] = p < 2 ? RunScriptFile(writers, L"writer" + std::to_wstring(p) + L".txt", scripts[p])
-                        : RunScriptFile(reader, L"reader.txt", reads);
+        runs[p] = p < 2 ? writers.RunScript(scripts[p], 280000) : reader.RunScript(reads, 280000);
     });
     for (int w = 0; w < 2; ++w) {
         EXPECT_EQ(runs[w].exit_code, 0u);
@@ -105,7 +95,7 @@ TEST(StressProcesses, TwoTerminalsInOneDirectoryWriteTheDaysLogAtOnce) {
     }
     RunResult runs[2];
     RunBounded(2, std::chrono::seconds(290), [&](int p) {
-        runs[p] = RunScriptFile(terminal, L"log" + std::to_wstring(p) + L".txt", scripts[p]);
+        runs[p] = terminal.RunScript(scripts[p], 280000);
     });
     for (const RunResult& run : runs) EXPECT_EQ(run.calls.size(), static_cast<std::size_t>(kLines));
 

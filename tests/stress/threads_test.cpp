@@ -15,10 +15,9 @@
 #include "plugin/tdx_numbered.h"
 #include "store/store.h"
 #include "stress/bounded.h"
-#include "support/formula_builder.h"
 #include "support/kovalt_process.h"
 #include "support/plugin_sandbox.h"
-#include "support/terminal.h"
+#include "support/formula_calls.h"
 
 namespace pintle::test {
 namespace {
@@ -39,17 +38,9 @@ struct Worker {
     }
 
     double Dzh(pintle_FormulaFn fn, std::initializer_list<double> args) {
-        FormulaBuilder f(3, ("SH" + Code(t)).c_str());
-        for (const double a : args) f.Arg(a);
-        fn(f.get());
-        return f.result().back();
+        return CallOnLastBar(fn, ("SH" + Code(t)).c_str(), args);
     }
-
-    float Tdx(void (*fn)(int32_t, float*, float*, float*, float*), float a, float b, float c) {
-        float out[2] = {-1, -1}, in_a[2] = {a, a}, in_b[2] = {b, b}, in_c[2] = {c, c};
-        fn(2, out, in_a, in_b, in_c);
-        return out[1];
-    }
+    static float Tdx(TdxFunction fn, float a, float b, float c) { return RunTdx(fn, a, b, {c, c}).back(); }
 
     void Run() {
         const float code = static_cast<float>(600000 + t);
@@ -140,9 +131,8 @@ TEST(Stress, EightThreadsOfExportsAndTdxFunctionsWhileTheAssistantRepublishes) {
     EXPECT_EQ(kovalt.CommandsOfKind(kKindOrder).size(), static_cast<std::size_t>(orders));
 
     // The log: every line whole and each thread's lines all there.
-    const std::string log = ReadFileBytes(PluginLog::Instance().Path());
-    std::multiset<std::string> messages;
-    for (const std::string& m : LogMessagesOf(log)) messages.insert(m);
+    const Lines log = PluginLogLines();
+    const std::multiset<std::string> messages(log.begin(), log.end());
     for (int t = 0; t < kThreads; ++t) {
         for (int i = 0; i < kRounds; ++i) {
             const std::string line = Code(t) + ":Log=" + std::to_string(t * 1000 + i) + ".000";

@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "support/temp_dir.h"
+#include "support/terminal.h"
 
 namespace pintle::test {
 
@@ -20,25 +21,14 @@ BonusServer::BonusServer(const std::wstring& mode, const std::wstring& work_dir)
     quit_.reset(CreateEventW(nullptr, TRUE, FALSE, (base + L"-quit").c_str()));
     const std::wstring port_file = work_dir + L"\\bonus-server-port.txt";
     const std::wstring exe = BuildFile(L"bonus-server.exe");
-    std::wstring command = L"\"" + exe + L"\" --mode " + mode + L" --root \"" + ShareBonusPagesDir() +
-                           L"\" --port-file \"" + port_file + L"\" --journal \"" + journal_ +
-                           L"\" --ready-event " + base + L"-ready --quit-event " + base + L"-quit";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info{};
-    // Wine under load occasionally refuses a start with error 1359.
-    bool created = false;
-    for (int attempt = 0; attempt < 3 && !created; ++attempt) {
-        created = CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
-                                 work_dir.c_str(), &startup, &info) != 0;
-        if (!created) Sleep(200);
-    }
-    if (!created) {
+    process_.reset(StartProcess(exe, L"--mode " + mode + L" --root " + QuoteArg(ShareBonusPagesDir()) + L" --port-file " +
+                                         QuoteArg(port_file) + L" --journal " + QuoteArg(journal_) + L" --ready-event " +
+                                         base + L"-ready --quit-event " + base + L"-quit",
+                                work_dir, nullptr));
+    if (!process_) {
         ADD_FAILURE() << "cannot start bonus-server.exe, error " << GetLastError();
         return;
     }
-    CloseHandle(info.hThread);
-    process_.reset(info.hProcess);
     HANDLE waits[] = {ready.get(), process_.get()};
     if (WaitForMultipleObjects(2, waits, FALSE, 20000) != WAIT_OBJECT_0) {
         ADD_FAILURE() << "bonus-server.exe did not start listening";

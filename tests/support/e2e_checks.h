@@ -16,7 +16,6 @@
 namespace pintle::test {
 
 using Values = std::vector<double>;
-using Lines = std::vector<std::string>;
 
 // A stand-in assistant started in a fresh directory and a terminal beside it.
 // Check kovalt.Started() before relying on it.

@@ -11,26 +11,22 @@ namespace pintle::test {
 
 class FormulaBuilder {
 public:
-    explicit FormulaBuilder(int bars = 3, const char* label = "SH600000") {
+    // Bars one minute apart from 1700000000, closing at 10, 11, ...; the
+    // result buffer all -1.
+    explicit FormulaBuilder(int bars = 3, const char* label = "SH600000")
+        : bars_(static_cast<std::size_t>(bars > 0 ? bars : 0)), result_(bars_.size(), -1.0) {
         std::memset(&call_, 0, sizeof call_);
         SetLabel(label);
-        SetBars(bars);
+        for (std::size_t i = 0; i < bars_.size(); ++i) {
+            bars_[i].time = 1700000000u + 60u * static_cast<uint32_t>(i);
+            bars_[i].close = 10.0f + static_cast<float>(i);
+        }
+        call_.bar_count = bars;
+        call_.current_index = bars - 1;
     }
     FormulaBuilder& SetLabel(const char* label) {
         std::memset(call_.label, 0, sizeof call_.label);
         std::memcpy(call_.label, label, std::min(std::strlen(label), sizeof call_.label));
-        return *this;
-    }
-    FormulaBuilder& SetBars(int bars) {
-        const std::size_t n = static_cast<std::size_t>(bars > 0 ? bars : 0);
-        bars_.assign(n, BarRecord{});
-        for (std::size_t i = 0; i < n; ++i) {
-            bars_[i].time = 1700000000u + 60u * static_cast<uint32_t>(i);
-            bars_[i].close = 10.0f + static_cast<float>(i);
-        }
-        result_.assign(n, -1.0);
-        call_.bar_count = bars;
-        call_.current_index = bars - 1;
         return *this;
     }
     FormulaBuilder& SetBarByBar(int flag, int index) {

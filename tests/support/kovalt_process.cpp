@@ -5,6 +5,10 @@
 
 #include <atomic>
 #include <cstring>
+#include <sstream>
+
+#include "common/text.h"
+#include "support/terminal.h"
 
 namespace pintle::test {
 namespace {
@@ -14,64 +18,11 @@ constexpr DWORD kLockWaitMs = 250000;
 constexpr DWORD kReadyWaitMs = 20000;
 constexpr DWORD kExitWaitMs = 10000;
 
-std::string Narrow(const std::wstring& text) {
-    if (text.empty()) return {};
-    const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
-                                      nullptr);
-    std::string out(static_cast<std::size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
-    return out;
-}
-
-// One argument quoted the way CommandLineToArgvW and the C run-time split it.
-std::wstring Quote(const std::wstring& arg) {
-    if (!arg.empty() && arg.find_first_of(L" \t\"") == std::wstring::npos) return arg;
-    std::wstring out = L"\"";
-    std::size_t backslashes = 0;
-    for (const wchar_t c : arg) {
-        if (c == L'\\') {
-            ++backslashes;
-            continue;
-        }
-        if (c == L'"') {
-            out.append(backslashes * 2 + 1, L'\\');
-        } else {
-            out.append(backslashes, L'\\');
-        }
-        backslashes = 0;
-        out += c;
-    }
-    out.append(backslashes * 2, L'\\');
-    out += L'"';
-    return out;
-}
-
-// Whole file, shared with a writer that still has it open.
-std::string ReadShared(const std::wstring& path) {
-    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return {};
-    std::string bytes;
-    char buffer[65536];
-    DWORD got = 0;
-    while (ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) && got > 0) bytes.append(buffer, got);
-    return bytes;
-}
-
 std::optional<std::vector<uint8_t>> DecodeHex(const std::string& hex) {
-    auto digit = [](char c) -> int {
-        if (c >= '0' && c <= '9') return c - '0';
-        if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-        return -1;
-    };
-    if (hex.size() % 2 != 0) return std::nullopt;
+    if (hex.size() % 2 != 0 || hex.find_first_not_of("0123456789abcdef") != std::string::npos) return std::nullopt;
     std::vector<uint8_t> bytes;
-    bytes.reserve(hex.size() / 2);
-    for (std::size_t i = 0; i < hex.size(); i += 2) {
-        const int hi = digit(hex[i]), lo = digit(hex[i + 1]);
-        if (hi < 0 || lo < 0) return std::nullopt;
-        bytes.push_back(static_cast<uint8_t>(hi * 16 + lo));
-    }
+    for (std::size_t i = 0; i < hex.size(); i += 2)
+        bytes.push_back(static_cast<uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
     return bytes;
 }
 
@@ -79,6 +30,14 @@ std::wstring UniqueEventName(const wchar_t* what) {
     static std::atomic<int> counter{0};
     return L"PintleTest-Kovalt-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++counter) +
            L"-" + what;
+}
+
+// A guard against a hung test, not part of any check.
+LRESULT SendGuarded(HWND to, UINT message, WPARAM wparam, LPARAM lparam) {
+    DWORD_PTR answer = 0;
+    if (!SendMessageTimeoutW(to, message, wparam, lparam, SMTO_NORMAL, 20000, &answer))
+        ADD_FAILURE() << "message " << message << " was not answered, error " << GetLastError();
+    return static_cast<LRESULT>(answer);
 }
 
 }  // namespace
@@ -108,16 +67,12 @@ std::vector<QuoteEntry> JournalEntry::Quotes() const {
 JournalEntry ParseJournalLine(const std::string& line) {
     JournalEntry entry;
     entry.line = line;
-    std::size_t start = 0;
-    while (start < line.size()) {
-        std::size_t end = line.find(' ', start);
-        if (end == std::string::npos) end = line.size();
-        const std::string token = line.substr(start, end - start);
+    std::istringstream words(line);
+    for (std::string token; words >> token;) {
         const std::size_t eq = token.find('=');
         if (eq != std::string::npos) entry.fields[token.substr(0, eq)] = token.substr(eq + 1);
-        start = end + 1;
     }
-    if (entry.Has("bytes")) entry.bytes = DecodeHex(entry.Get("bytes"));
+    if (entry.fields.count("bytes")) entry.bytes = DecodeHex(entry.Get("bytes"));
     return entry;
 }
 
@@ -151,17 +106,8 @@ SharedBlockView SharedBlockView::Open(int number, bool writable) {
     const DWORD access = writable ? FILE_MAP_READ | FILE_MAP_WRITE : FILE_MAP_READ;
     const std::wstring name = KovaltMappingName(number);
     view.mapping_.reset(OpenFileMappingW(access, FALSE, name.c_str()));
-    if (!view.mapping_) {
-        view.error_ = GetLastError();
-        return view;
-    }
-    view.view_.reset(MapViewOfFile(view.mapping_.get(), access, 0, 0, kSharedStateBlockSize));
-    if (!view.view_) {
-        view.error_ = GetLastError();
-        view.mapping_.reset();
-        return view;
-    }
-    view.mutex_.reset(CreateMutexW(nullptr, FALSE, kBlockMutexName));
+    if (view.mapping_) view.view_.reset(MapViewOfFile(view.mapping_.get(), access, 0, 0, kSharedStateBlockSize));
+    if (view.view_) view.mutex_.reset(CreateMutexW(nullptr, FALSE, kBlockMutexName));
     return view;
 }
 
@@ -191,14 +137,13 @@ KovaltProcess::KovaltProcess(const KovaltOptions& options, const std::wstring& w
     if (!options.exe_dir.empty()) {
         const std::wstring copy = options.exe_dir + L"\\Kovalt.exe";
         if (!CopyFileW(exe.c_str(), copy.c_str(), FALSE)) {
-            ADD_FAILURE() << "cannot copy Kovalt.exe to " << Narrow(copy) << ", error " << GetLastError();
+            ADD_FAILURE() << "cannot copy Kovalt.exe to " << WideToUtf8(copy) << ", error " << GetLastError();
             return;
         }
         exe = copy;
     }
-    std::wstring command = Quote(exe);
-    auto add = [&](const wchar_t* name, const std::wstring& value) { command += L" " + std::wstring(name) + L" " + Quote(value); };
-    add(L"--number", std::to_wstring(options.number));
+    std::wstring command = L"--number " + std::to_wstring(options.number);
+    auto add = [&](const wchar_t* name, const std::wstring& value) { command += L" " + std::wstring(name) + L" " + QuoteArg(value); };
     add(L"--version", std::to_wstring(options.version));
     add(L"--extra-receivers", std::to_wstring(options.extra_receivers));
     if (!options.refresh_receivers.empty()) {
@@ -220,32 +165,11 @@ KovaltProcess::KovaltProcess(const KovaltOptions& options, const std::wstring& w
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
     UniqueHandle output(CreateFileW(output_path_.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                     &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!output) {
-        ADD_FAILURE() << "cannot create " << Narrow(output_path_) << ", error " << GetLastError();
+    if (output) process_.reset(StartProcess(exe, command, work_dir, output.get(), &process_id_));
+    if (!process_) {
+        ADD_FAILURE() << "cannot start " << WideToUtf8(exe) << ", error " << GetLastError();
         return;
     }
-
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = output.get();
-    startup.hStdError = output.get();
-    PROCESS_INFORMATION info = {};
-    // Under load Wine now and then fails a start with error 1359: try again.
-    bool created = false;
-    for (int attempt = 0; attempt < 3 && !created; ++attempt) {
-        created = CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
-                                 work_dir.c_str(), &startup, &info) != 0;
-        if (!created && GetLastError() != ERROR_INTERNAL_ERROR) break;
-    }
-    if (!created) {
-        ADD_FAILURE() << "cannot start " << Narrow(exe) << ", error " << GetLastError();
-        return;
-    }
-    CloseHandle(info.hThread);
-    process_.reset(info.hProcess);
-    process_id_ = info.dwProcessId;
-
     HANDLE waits[] = {ready.get(), process_.get()};
     const DWORD woke = WaitForMultipleObjects(2, waits, FALSE, kReadyWaitMs);
     if (woke == WAIT_OBJECT_0) {
@@ -260,7 +184,6 @@ KovaltProcess::KovaltProcess(const KovaltOptions& options, const std::wstring& w
     }
 }
 
-KovaltProcess::~KovaltProcess() { Stop(); }
 
 void KovaltProcess::Stop() {
     if (!process_) return;
@@ -284,10 +207,10 @@ DWORD KovaltProcess::ExitCode() const {
     return code;
 }
 
-std::string KovaltProcess::Output() const { return ReadShared(output_path_); }
+std::string KovaltProcess::Output() const { return ReadFileBytes(output_path_); }
 
 std::vector<std::string> KovaltProcess::JournalLines() const {
-    const std::string bytes = ReadShared(journal_path_);
+    const std::string bytes = ReadFileBytes(journal_path_);
     std::vector<std::string> lines;
     std::size_t start = 0;
     // A last line without its '\n' is still being written: left out.
@@ -338,29 +261,16 @@ HWND KovaltProcess::MainWindow() const {
     return reinterpret_cast<HWND>(static_cast<uintptr_t>(handle));
 }
 
-LRESULT KovaltProcess::SendControl(UINT message, LPARAM lparam) {
-    DWORD_PTR result = 0;
-    // A guard only: the stand-in answers controls at once.
-    if (!SendMessageTimeoutW(main_window_, message, 0, lparam, SMTO_NORMAL, 20000, &result)) {
-        ADD_FAILURE() << "control message " << message << " was not answered, error " << GetLastError();
-        return 0;
-    }
-    return static_cast<LRESULT>(result);
-}
+LRESULT KovaltProcess::SendControl(UINT message, LPARAM lparam) { return SendGuarded(main_window_, message, 0, lparam); }
 
 bool KovaltProcess::StoreValue(const std::wstring& write) {
-    const int n = WideCharToMultiByte(CP_ACP, 0, write.data(), static_cast<int>(write.size()), nullptr, 0, nullptr,
-                                      nullptr);
-    std::string text(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
-    WideCharToMultiByte(CP_ACP, 0, write.data(), static_cast<int>(write.size()), text.data(), n, nullptr, nullptr);
-    COPYDATASTRUCT data{kKovaltStoreValue, static_cast<DWORD>(text.size()), text.data()};
-    DWORD_PTR result = 0;
-    if (!SendMessageTimeoutW(main_window_, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data), SMTO_NORMAL, 20000,
-                             &result)) {
-        ADD_FAILURE() << "store write was not answered, error " << GetLastError();
-        return false;
-    }
-    return result == 1;
+    const std::string text = WideToAnsi(write);
+    return SendCopyData(main_window_, kKovaltStoreValue, text.data(), static_cast<DWORD>(text.size()), 0) == 1;
+}
+
+LRESULT SendCopyData(HWND to, ULONG_PTR kind, const void* data, DWORD size, WPARAM wparam) {
+    COPYDATASTRUCT envelope = {kind, size, const_cast<void*>(data)};
+    return SendGuarded(to, WM_COPYDATA, wparam, reinterpret_cast<LPARAM>(&envelope));
 }
 
 }  // namespace pintle::test

@@ -28,7 +28,6 @@ namespace pintle::test {
 // Control messages the stand-in accepts (docs/kovalt.md).
 constexpr UINT kKovaltRepublish = WM_APP + 1;
 constexpr UINT kKovaltDestroyMain = WM_APP + 2;
-constexpr UINT kKovaltSetVersion = WM_APP + 3;
 constexpr ULONG_PTR kKovaltStoreValue = WM_APP + 4;  // dwData of a WM_COPYDATA store write
 constexpr UINT kKovaltReloadState = WM_APP + 5;
 
@@ -39,16 +38,13 @@ struct KovaltOptions {
     std::vector<int> refresh_receivers;
     bool fail_main = false;
     int hang_main_ms = 0;
-    // Run a copy of Kovalt.exe in this directory, so that its value store
-    // (TradeSelfData beside the executable) is the test's own. Empty: the
-    // build directory's Kovalt.exe.
-    std::wstring exe_dir;
+    std::wstring exe_dir;  // run a copy there, so that its value store (TradeSelfData beside it) is the test's own
     std::vector<std::wstring> store;  // --store writes at start
     std::vector<std::wstring> screening;  // --screening KIND:N:CODES, written at start
     std::wstring state_path;  // the state file (docs/kovalt.md); empty: none
 };
 
-// One journal line, split into its fields.
+// One journal line ("key=value key=value ..."), split into its fields.
 struct JournalEntry {
     std::string line;
     std::map<std::string, std::string> fields;
@@ -56,15 +52,16 @@ struct JournalEntry {
 
     // The field's text, or "" when the line has no such field.
     std::string Get(const std::string& key) const;
-    bool Has(const std::string& key) const { return fields.count(key) != 0; }
     // The payload as a CommandRecord, when it is exactly 196 bytes.
     std::optional<CommandRecord> Record() const;
     // The payload as QuoteEntry records, when it is a non-zero multiple of 98 bytes.
     std::vector<QuoteEntry> Quotes() const;
 };
-
-// Splits one journal line ("key=value key=value ..."); "bytes=" is decoded.
 JournalEntry ParseJournalLine(const std::string& line);
+
+// WM_COPYDATA as the plug-in sends it; gives the answer. An answer that does
+// not come within 20 s (a guard, not part of any check) is a test failure.
+LRESULT SendCopyData(HWND to, ULONG_PTR kind, const void* data, DWORD size, WPARAM wparam = 0x10abc);
 
 // "KovaltFileMappingObject", followed by the number unless it is 0.
 std::wstring KovaltMappingName(int number);
@@ -84,49 +81,40 @@ private:
 };
 
 // A view of an assistant's published block, opened by name like the plug-in
-// does. Empty when no mapping of that name exists (Error() says why).
+// does. Empty when no mapping of that name exists.
 class SharedBlockView {
 public:
     static SharedBlockView Open(int number, bool writable = false);
-
     explicit operator bool() const { return static_cast<bool>(view_); }
-    DWORD Error() const { return error_; }
 
     // Copy of the whole block, taken under the block mutex; null without a view.
     std::unique_ptr<SharedStateBlock> Snapshot() const;
-    // Direct access; take the block mutex around it (Locked) when it matters.
-    SharedStateBlock* Block() const { return static_cast<SharedStateBlock*>(view_.get()); }
     // Runs fn(SharedStateBlock&) with the block mutex held.
     template <class Fn>
     void Locked(Fn&& fn) const {
         if (!view_) return;
         MutexHold hold(mutex_.get());
-        fn(*Block());
+        fn(*static_cast<SharedStateBlock*>(view_.get()));
     }
 
 private:
     UniqueHandle mapping_;
     UniqueHandle mutex_;
     MappedView view_;
-    DWORD error_ = 0;
 };
 
 class KovaltProcess {
 public:
-    // Starts Kovalt.exe with its journal at work_dir\kovalt-journal.txt and
-    // its console output in work_dir\kovalt-output.txt; waits (at most 20 s)
-    // until it has published its block. A failure to start is reported with
-    // ADD_FAILURE, and Started() is then false.
+    // Starts Kovalt.exe with its journal and console output in work_dir and
+    // waits (at most 20 s) until it has published its block; a failure to
+    // start is reported, and Started() is then false. Stop() at the end.
     KovaltProcess(const KovaltOptions& options, const std::wstring& work_dir);
-    // Stop().
-    ~KovaltProcess();
+    ~KovaltProcess() { Stop(); }
     KovaltProcess(const KovaltProcess&) = delete;
     KovaltProcess& operator=(const KovaltProcess&) = delete;
 
     bool Started() const { return started_; }
-    const KovaltOptions& Options() const { return options_; }
     DWORD ProcessId() const { return process_id_; }
-    const std::wstring& JournalPath() const { return journal_path_; }
 
     // Complete lines of the journal, read fresh from the file.
     std::vector<std::string> JournalLines() const;
@@ -135,9 +123,8 @@ public:
     std::vector<JournalEntry> MessagesOfKind(int kind, const std::string& window = "main") const;
     // The same, as CommandRecords (messages of another length are skipped).
     std::vector<CommandRecord> CommandsOfKind(int kind, const std::string& window = "main") const;
-    // Waits until the journal holds at least `count` lines (for posted
-    // messages, which arrive after the poster goes on). At most timeout_ms;
-    // false when they did not come.
+    // Waits at most timeout_ms until the journal holds `count` lines (posted
+    // messages arrive after the poster goes on); false when they did not.
     bool WaitForJournalLines(std::size_t count, DWORD timeout_ms = 10000) const;
 
     // The main window as published in the block now (null when the block is
@@ -145,15 +132,14 @@ public:
     HWND MainWindow() const;
 
     // Sends a control message (kKovalt...) to the main window published at
-    // start, whatever the block says now, and waits for it to be handled;
-    // gives the window's answer.
+    // start, whatever the block says now; gives the window's answer.
     LRESULT SendControl(UINT message, LPARAM lparam);
     // Has the stand-in store a value: "CODE QUALIFIER ASSISTANT SLOT PERIOD
     // VALUE [BARTIME [TIME]]" (docs/kovalt.md); true when it did.
     bool StoreValue(const std::wstring& write);
 
-    // Sets the quit event and waits for the exit (at most 10 s, then the
-    // process is terminated and a failure reported). Idempotent.
+    // Sets the quit event and waits for the exit; after 10 s a failure, and
+    // the process is terminated. Idempotent.
     void Stop();
     // Waits for the process to end by itself (e.g. after WM_CLOSE).
     bool WaitForExit(DWORD timeout_ms);

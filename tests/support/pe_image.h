@@ -1,4 +1,4 @@
-// Reads a PE file from disk (without loading it): its export names with the
+// Maps a PE file as an image (no code of it runs): its export names with the
 // function each resolves to, and the DLLs it imports.
 #pragma once
 #include <cstdint>

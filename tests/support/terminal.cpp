@@ -5,10 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <sstream>
 
 #include "common/clock.h"
 #include "common/local_time.h"
+#include "common/text.h"
+#include "common/win.h"
 #include "log/log_line.h"
 
 namespace pintle::test {
@@ -42,17 +45,47 @@ std::vector<CallOutput> ParseCalls(const std::string& out) {
     return calls;
 }
 
-std::wstring Quote(const std::wstring& a) {
-    if (!a.empty() && a.find_first_of(L" \t\"") == std::wstring::npos) return a;
-    std::wstring q = L"\"";
-    for (wchar_t c : a) {
-        if (c == L'"') q += L'\\';
-        q += c;
+}  // namespace
+
+std::wstring QuoteArg(const std::wstring& arg) {
+    if (!arg.empty() && arg.find_first_of(L" \t\"") == std::wstring::npos) return arg;
+    std::wstring out = L"\"";
+    std::size_t backslashes = 0;
+    for (const wchar_t c : arg) {
+        if (c == L'\\') {
+            ++backslashes;
+            continue;
+        }
+        out.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
+        backslashes = 0;
+        out += c;
     }
-    return q + L"\"";
+    out.append(backslashes * 2, L'\\');
+    return out + L'"';
 }
 
-}  // namespace
+void* StartProcess(const std::wstring& exe, const std::wstring& args, const std::wstring& cwd, void* output,
+                   unsigned long* id) {
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    if (output) {
+        si.dwFlags = STARTF_USESTDHANDLES;
+        si.hStdOutput = si.hStdError = output;
+    }
+    PROCESS_INFORMATION pi{};
+    std::wstring command = QuoteArg(exe) + L" " + args;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        if (CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, output != nullptr, CREATE_NO_WINDOW, nullptr,
+                           cwd.empty() ? nullptr : cwd.c_str(), &si, &pi)) {
+            CloseHandle(pi.hThread);
+            if (id) *id = pi.dwProcessId;
+            return pi.hProcess;
+        }
+        if (GetLastError() != ERROR_INTERNAL_ERROR) break;
+        Sleep(200);
+    }
+    return nullptr;
+}
 
 RunResult RunProcess(const std::wstring& exe, const std::wstring& args, const std::wstring& cwd, unsigned timeout_ms) {
     RunResult result;
@@ -62,40 +95,22 @@ RunResult RunProcess(const std::wstring& exe, const std::wstring& args, const st
         ADD_FAILURE() << "CreatePipe failed";
         return result;
     }
+    UniqueHandle reading(read_end), writing(write_end);
     SetHandleInformation(read_end, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdOutput = write_end;
-    si.hStdError = write_end;
-    si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    PROCESS_INFORMATION pi{};
-    std::wstring cmd = Quote(exe) + L" " + args;
-    // Under load Wine now and then fails a start with error 1359: try again.
-    bool started = false;
-    for (int attempt = 0; attempt < 3 && !started; ++attempt) {
-        started = CreateProcessW(exe.c_str(), cmd.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                                 cwd.empty() ? nullptr : cwd.c_str(), &si, &pi) != 0;
-        if (!started && GetLastError() != ERROR_INTERNAL_ERROR) break;
-    }
-    if (!started) {
-        ADD_FAILURE() << "cannot start process, error " << GetLastError();
-        CloseHandle(read_end);
-        CloseHandle(write_end);
+    UniqueHandle process(StartProcess(exe, args, cwd, write_end));
+    if (!process) {
+        ADD_FAILURE() << "cannot start " << WideToUtf8(exe) << ", error " << GetLastError();
         return result;
     }
-    CloseHandle(write_end);
+    writing.reset();
     char buf[4096];
     DWORD n = 0;
     while (ReadFile(read_end, buf, sizeof buf, &n, nullptr) && n > 0) result.out.append(buf, n);
-    CloseHandle(read_end);
-    if (WaitForSingleObject(pi.hProcess, timeout_ms) != WAIT_OBJECT_0) {
+    if (WaitForSingleObject(process.get(), timeout_ms) != WAIT_OBJECT_0) {
         ADD_FAILURE() << "process did not end in time";
-        TerminateProcess(pi.hProcess, 99);
+        TerminateProcess(process.get(), 99);
     }
-    GetExitCodeProcess(pi.hProcess, &result.exit_code);
-    CloseHandle(pi.hProcess);
-    CloseHandle(pi.hThread);
+    GetExitCodeProcess(process.get(), &result.exit_code);
     result.calls = ParseCalls(result.out);
     return result;
 }
@@ -107,22 +122,20 @@ Terminal::Terminal(const std::wstring& exe_name) : dir_(L"terminal"), exe_(dir_.
 
 RunResult Terminal::Run(const std::vector<std::wstring>& args) const {
     std::wstring line;
-    for (const auto& a : args) line += (line.empty() ? L"" : L" ") + Quote(a);
+    for (const auto& a : args) line += (line.empty() ? L"" : L" ") + QuoteArg(a);
     return RunProcess(exe_, line, dir_.path());
 }
 
-RunResult Terminal::RunScript(const std::string& script) const {
-    static int counter = 0;
+RunResult Terminal::RunScript(const std::string& script, unsigned timeout_ms) const {
+    static std::atomic<int> counter{0};
     const std::wstring file = dir_.File(L"script-" + std::to_wstring(++counter) + L".txt");
     WriteFileBytes(file, script);
-    return RunProcess(exe_, L"--script " + Quote(file), dir_.path());
+    return RunProcess(exe_, L"--script " + QuoteArg(file), dir_.path(), timeout_ms);
 }
 
-std::wstring Terminal::LogPath() const {
-    return dir_.File(std::wstring(kLogDirectoryName) + L"\\" + LogFileName(ToLocalTime(NowSeconds())));
+std::string Terminal::LogBytes() const {
+    return ReadFileBytes(dir_.File(std::wstring(kLogDirectoryName) + L"\\" + LogFileName(ToLocalTime(NowSeconds()))));
 }
-
-std::string Terminal::LogBytes() const { return ReadFileBytes(LogPath()); }
 
 std::vector<std::string> Terminal::LogMessages() const { return LogMessagesOf(LogBytes()); }
 

@@ -9,6 +9,8 @@
 
 namespace pintle::test {
 
+using Lines = std::vector<std::string>;
+
 struct CallOutput {
     std::string name;            // export name, or "tdx N"
     int ret = 0;                 // the export's return value
@@ -31,10 +33,9 @@ public:
     // One command on pintle-call's command line.
     RunResult Run(const std::vector<std::wstring>& args) const;
     // Several commands in one process (UTF-8 script, one command per line).
-    RunResult RunScript(const std::string& script) const;
+    RunResult RunScript(const std::string& script, unsigned timeout_ms = 60000) const;
 
     // The day's log as bytes (by today's local date); empty when absent.
-    std::wstring LogPath() const;
     std::string LogBytes() const;
     // Log lines without their time stamps and CR LF.
     std::vector<std::string> LogMessages() const;
@@ -53,5 +54,15 @@ std::vector<std::string> LogMessagesOf(const std::string& bytes);
 // Runs a program and captures its stdout (at most `timeout_ms`).
 RunResult RunProcess(const std::wstring& exe, const std::wstring& args, const std::wstring& cwd,
                      unsigned timeout_ms = 60000);
+
+// Starts a program (no window) with its stdout and stderr to `output`, an
+// inheritable handle or null. Tries again when Wine under load fails a start
+// with error 1359. The process handle for the caller to close, or null with
+// the error in GetLastError().
+void* StartProcess(const std::wstring& exe, const std::wstring& args, const std::wstring& cwd, void* output,
+                   unsigned long* id = nullptr);
+
+// One argument quoted the way CommandLineToArgvW and the C run-time split it.
+std::wstring QuoteArg(const std::wstring& arg);
 
 }  // namespace pintle::test

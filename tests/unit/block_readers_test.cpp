@@ -18,50 +18,37 @@
 namespace pintle::test {
 namespace {
 
-// Pages of memory, the first and the last of them inaccessible.
-class GuardedPages {
+// One block in pages of its own, against the inaccessible page that follows
+// them or the one before them.
+class GuardedBlock {
 public:
-    explicit GuardedPages(std::size_t pages) : size_((pages + 2) * kPage) {
+    explicit GuardedBlock(bool against_end) {
 #ifdef _WIN32
-        base_ = static_cast<char*>(VirtualAlloc(nullptr, size_, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+        base_ = static_cast<char*>(VirtualAlloc(nullptr, kSize, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
         DWORD old = 0;
         VirtualProtect(base_, kPage, PAGE_NOACCESS, &old);
-        VirtualProtect(base_ + size_ - kPage, kPage, PAGE_NOACCESS, &old);
+        VirtualProtect(base_ + kSize - kPage, kPage, PAGE_NOACCESS, &old);
 #else
-        base_ = static_cast<char*>(mmap(nullptr, size_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+        base_ = static_cast<char*>(mmap(nullptr, kSize, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
         mprotect(base_, kPage, PROT_NONE);
-        mprotect(base_ + size_ - kPage, kPage, PROT_NONE);
+        mprotect(base_ + kSize - kPage, kPage, PROT_NONE);
 #endif
+        char* start = against_end ? base_ + kSize - kPage - sizeof(SharedStateBlock) : base_ + kPage;
+        block_ = static_cast<SharedStateBlock*>(std::memset(start, 0, sizeof(SharedStateBlock)));
     }
-    ~GuardedPages() {
+    ~GuardedBlock() {
 #ifdef _WIN32
         VirtualFree(base_, 0, MEM_RELEASE);
 #else
-        munmap(base_, size_);
+        munmap(base_, kSize);
 #endif
-    }
-    char* first() const { return base_ + kPage; }
-    char* end() const { return base_ + size_ - kPage; }
-
-    static constexpr std::size_t kPage = 4096;
-
-private:
-    std::size_t size_;
-    char* base_;
-};
-
-class GuardedBlock {
-public:
-    explicit GuardedBlock(bool against_end)
-        : pages_((sizeof(SharedStateBlock) + GuardedPages::kPage - 1) / GuardedPages::kPage) {
-        char* start = against_end ? pages_.end() - sizeof(SharedStateBlock) : pages_.first();
-        std::memset(start, 0, sizeof(SharedStateBlock));
-        block_ = reinterpret_cast<SharedStateBlock*>(start);
     }
     SharedStateBlock& operator*() const { return *block_; }
 
 private:
-    GuardedPages pages_;
+    static constexpr std::size_t kPage = 4096;
+    static constexpr std::size_t kSize = ((sizeof(SharedStateBlock) + kPage - 1) / kPage + 2) * kPage;
+    char* base_;
     SharedStateBlock* block_;
 };
 

@@ -4,30 +4,19 @@
 
 #include <windows.h>
 
-#include "blocks/blocks.h"
 #include "common/text.h"
 #include "common/win.h"
-#include "formula/tdx_arrays.h"
 #include "plugin/exports.h"
 #include "plugin/tdx_numbered.h"
 #include "support/block_bytes.h"
 #include "support/formula_builder.h"
 #include "support/plugin_sandbox.h"
-#include "support/temp_dir.h"
-#include "support/terminal.h"
+#include "support/formula_calls.h"
 
-namespace pintle {
+namespace pintle::test {
 namespace {
 
-using test::A5;
-using test::Records;
-using test::A6;
-using test::FileExists;
-using test::ReadFileBytes;
-using test::WriteFileBytes;
-
-
-class BlockFiles : public ::testing::Test {
+class BlockFiles : public SandboxTest {
 protected:
     void SetUp() override {
         for (const wchar_t* d : {L"USERDATA", L"USERDATA\\block", L"T0002", L"T0002\\blocknew"})
@@ -35,18 +24,14 @@ protected:
     }
     std::wstring Dzh(const std::wstring& name) const { return dir_.File(L"USERDATA\\block\\" + name + L".BLK"); }
     std::wstring Tdx(const std::wstring& name) const { return dir_.File(L"T0002\\blocknew\\" + name + L".blk"); }
-    std::vector<std::string> Log() const { return test::LogMessagesOf(ReadFileBytes(PluginLog::Instance().Path())); }
 
     // Calls an export with `label` and the arguments; gives the result buffer.
     static std::vector<double> Call(pintle_FormulaFn fn, const char* label, std::initializer_list<double> args) {
-        test::FormulaBuilder f(3, label);
+        FormulaBuilder f(3, label);
         for (double a : args) f.Arg(a);
         EXPECT_EQ(fn(f.get()), 0);
         return f.result();
     }
-
-    test::TempDir dir_{L"blocks"};
-    test::PluginSandbox sandbox_{dir_.path()};
 };
 
 struct DzhCase {
@@ -128,7 +113,7 @@ TEST_F(BlockFiles, AFileIsWrittenInItsOwnFormatAndOnlyAnEmptyOneTakesTheReferenc
     // Nothing tells the format: an add logs why and creates nothing.
     EXPECT_EQ(Call(pintle_save2blk, "SH600000", {1, 3, 0}), (std::vector<double>{0, 0, 0}));
     EXPECT_FALSE(FileExists(Dzh(L"自选股3")));
-    EXPECT_TRUE(test::Contains(Log(), WideToUtf8(Dzh(L"自选股3")) + " 找不到 不能保存到大智慧板块"));
+    EXPECT_TRUE(Contains(Log(), WideToUtf8(Dzh(L"自选股3")) + " 找不到 不能保存到大智慧板块"));
 
     ASSERT_TRUE(WriteFileBytes(Dzh(L"A股板块"), A6({})));
     ASSERT_TRUE(WriteFileBytes(Dzh(L"自选股3"), A5({"SZ000001"})));
@@ -146,7 +131,7 @@ TEST_F(BlockFiles, ARefusedOrFailedRewriteLeavesTheFileAndNoNewFile) {
     ASSERT_TRUE(WriteFileBytes(Dzh(L"list.sbk"), A5({"SH600036"})));
     EXPECT_EQ(Call(pintle_save2blk, "SH600000", {1, 5, 0}), (std::vector<double>{0, 0, 0}));
     EXPECT_EQ(ReadFileBytes(Dzh(L"list.sbk")), A5({"SH600036"}));
-    EXPECT_TRUE(test::Contains(
+    EXPECT_TRUE(Contains(
         Log(), WideToUtf8(Dzh(L"list.sbk")) + " 读不出原有股票(.sbk) 为免清空板块 不能保存到大智慧板块"));
 
     // The terminal holds the file open: the move fails half way.
@@ -169,27 +154,26 @@ TEST_F(BlockFiles, ARefusedOrFailedRewriteLeavesTheFileAndNoNewFile) {
         EXPECT_EQ(FindFirstFileW(dir_.File(left).c_str(), &found), INVALID_HANDLE_VALUE);
 }
 
-struct TdxCase {
-    const char* what;
-    const char* before;  // null: no file
-    TdxFunction fn;
-    float a, b, c;
-    std::vector<float> out;
-    const char* after;  // null: no file
-};
-
 TEST_F(BlockFiles, TdxLinesCarryTheMarketDigitAndNoFinalLineEnd) {
-    const TdxCase cases[] = {
-        {"created with one line", nullptr, Tdx36, 600000, 1, 3, {1, 1}, "1600000"},
-        {"third line", "1600000\r\n0000001", Tdx36, 830000, 1, 3, {1, 1}, "1600000\r\n0000001\r\n2830000"},
-        {"LF file rewritten with CR LF", "0000001\n", Tdx36, 113050, 1, 3, {1, 1}, "0000001\r\n1113050"},
-        {"already there", "1600000\r\n0000001", Tdx36, 1, 1, 3, {-1, -1}, "1600000\r\n0000001"},
-        {"inactive", "0000001", Tdx36, 600000, 0, 3, {-1, -1}, "0000001"},
-        {"only line removed", "1600000", Tdx37, 600000, 1, 3, {1, 1}, ""},
-        {"absent", "1600000", Tdx37, 2, 1, 3, {-1, -1}, "1600000"},
-        {"count", "1600000\r\n\r\n0000001\r\n", Tdx38, 3, 0, 0, {3, 3}, "1600000\r\n\r\n0000001\r\n"},
-        {"count without file", nullptr, Tdx38, 3, 0, 0, {0, 0}, nullptr},
-        {"negative block", "1600000", Tdx38, -1, 0, 0, {-1, -1}, "1600000"},
+    struct Case {
+        const char* what;
+        const char* before;  // null: no file
+        TdxFunction fn;
+        float a, b, c;
+        const char* out;
+        const char* after;  // null: no file
+    };
+    const Case cases[] = {
+        {"created with one line", nullptr, Tdx36, 600000, 1, 3, "1 1", "1600000"},
+        {"third line", "1600000\r\n0000001", Tdx36, 830000, 1, 3, "1 1", "1600000\r\n0000001\r\n2830000"},
+        {"LF file rewritten with CR LF", "0000001\n", Tdx36, 113050, 1, 3, "1 1", "0000001\r\n1113050"},
+        {"already there", "1600000\r\n0000001", Tdx36, 1, 1, 3, "-1 -1", "1600000\r\n0000001"},
+        {"inactive", "0000001", Tdx36, 600000, 0, 3, "-1 -1", "0000001"},
+        {"only line removed", "1600000", Tdx37, 600000, 1, 3, "1 1", ""},
+        {"absent", "1600000", Tdx37, 2, 1, 3, "-1 -1", "1600000"},
+        {"count", "1600000\r\n\r\n0000001\r\n", Tdx38, 3, 0, 0, "3 3", "1600000\r\n\r\n0000001\r\n"},
+        {"count without file", nullptr, Tdx38, 3, 0, 0, "0 0", nullptr},
+        {"negative block", "1600000", Tdx38, -1, 0, 0, "-1 -1", "1600000"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -197,15 +181,11 @@ TEST_F(BlockFiles, TdxLinesCarryTheMarketDigitAndNoFinalLineEnd) {
         if (c.before) {
             ASSERT_TRUE(WriteFileBytes(Tdx(L"ZXG3"), c.before));
         }
-        std::vector<float> out(2, -1.0f), a(2, c.a), b(2, c.b), in_c(2, c.c);
-        c.fn(2, out.data(), a.data(), b.data(), in_c.data());
-        EXPECT_EQ(out, c.out);
+        EXPECT_EQ(CallTdx(c.fn, c.a, c.b, {c.c, c.c}), c.out);
+        EXPECT_EQ(ReadFileBytes(Tdx(L"ZXG3")), c.after ? c.after : "");
         EXPECT_EQ(FileExists(Tdx(L"ZXG3")), c.after != nullptr);
-        if (c.after) {
-            EXPECT_EQ(ReadFileBytes(Tdx(L"ZXG3")), c.after);
-        }
     }
 }
 
 }  // namespace
-}  // namespace pintle
+}  // namespace pintle::test

@@ -1,3 +1,5 @@
+// Text: printf-style messages, log lines, local time rules, UTF-8, codes
+// and fixed fields.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -19,6 +21,10 @@ TEST(FormatText, FollowsPrintfForTheConversionsMessagesUse) {
     EXPECT_EQ(FormatText(L"%s:Log=%.3f", {L"600000", 2.5f}), L"600000:Log=2.500");
     EXPECT_EQ(FormatText(L"运算溢出 %d", {INT32_MIN}), L"运算溢出 -2147483648");
     EXPECT_EQ(FormatText(L"%.2f|%f|100%%", {-1.005, 0.25}), L"-1.00|0.250000|100%");
+    // Missing and mistyped arguments are tolerated.
+    EXPECT_EQ(FormatText(L"a%db%sc", {}), L"abc");
+    EXPECT_EQ(FormatText(L"%d %s", {L"x", 7}), L"x 7");
+    EXPECT_EQ(FormatText(L"%x %", {1}), L"%x %");
 }
 
 // %.Nf takes its digits from a faster routine than printf: they must be
@@ -34,12 +40,6 @@ TEST(FormatText, FixedDigitsAreExactlyPrintfs) {
             EXPECT_EQ(WideToUtf8(FormatText(format, {v})), want) << precision;
         }
     }
-}
-
-TEST(FormatText, ToleratesMissingAndMistypedArguments) {
-    EXPECT_EQ(FormatText(L"a%db%sc", {}), L"abc");
-    EXPECT_EQ(FormatText(L"%d %s", {L"x", 7}), L"x 7");
-    EXPECT_EQ(FormatText(L"%x %", {1}), L"%x %");
 }
 
 TEST(LogLine, IsLocalTimeMessageAsUtf8AndCrLf) {
@@ -73,12 +73,12 @@ TEST(LocalTimeRules, ConvertExactlyAsTheSystemDoes) {
     }
 }
 
-TEST(Utf8, EncodesSurrogatePairsAndReplacesLoneOnes) {
+TEST(Text, Utf8MarketMarksAndFields) {
+    // UTF-8: surrogate pairs encoded, lone ones replaced.
     EXPECT_EQ(WideToUtf8(L"\xD83D\xDE00"), "\xF0\x9F\x98\x80");
     EXPECT_EQ(WideToUtf8(std::wstring(1, static_cast<wchar_t>(0xDC00))), "\xEF\xBF\xBD");
-}
 
-TEST(NormaliseCode, RemovesMarketMarksButNotMixedCase) {
+    // Market marks are removed, but not in mixed case.
     EXPECT_EQ(NormaliseCode(L"SH600000"), L"600000");
     EXPECT_EQ(NormaliseCode(L"sz000001"), L"000001");
     EXPECT_EQ(NormaliseCode(L"600000.SH"), L"600000");
@@ -86,9 +86,8 @@ TEST(NormaliseCode, RemovesMarketMarksButNotMixedCase) {
     // Removal runs pass by pass over the whole text: "sSHh" loses its inner SH
     // only after the "sh" pass has run, so the outer letters stay.
     EXPECT_EQ(NormaliseCode(L"sSHh1"), L"sh1");
-}
 
-TEST(Fields, ReadAtMostTheFieldAndCopyWithATerminator) {
+    // A field is read at most to its size and copied with a terminator.
     const char full[4] = {'a', 'b', 'c', 'd'};
     EXPECT_EQ(FieldText(full, 4), "abcd");
     char field[4];

@@ -5,6 +5,7 @@
 #include <climits>
 #include <cmath>
 #include <cstring>
+#include <tuple>
 
 #include "formula/boundary_state.h"
 #include "formula/formula.h"
@@ -16,78 +17,45 @@ namespace {
 
 using test::FormulaBuilder;
 
-class ResultWriter : public ::testing::Test {
-protected:
-    void SetUp() override { Boundary().brisko_host = false; }
-    void TearDown() override { Boundary().brisko_host = false; }
-};
-
-TEST(ReadArg, SeriesIsReadAtTheCurrentIndexNotTheLastBar) {
+TEST(ReadArg, SeriesAtTheCurrentIndexElseTheConstantElseZero) {
     FormulaBuilder f(4);
-    f.ArgSeries(99.0, {1.0, 2.0, 3.0, 4.0}).SetBarByBar(0, 1);
-    EXPECT_EQ(ReadArg(*f.get(), 1), 2.0f);
-    f.SetBarByBar(0, 3);
-    EXPECT_EQ(ReadArg(*f.get(), 1), 4.0f);
-}
-
-TEST(ReadArg, FallsBackToTheConstantOrZero) {
-    FormulaBuilder f(3);
-    f.Arg(7.5).NullArg().Arg(3.0);
-    EXPECT_EQ(ReadArg(*f.get(), 1), 7.5f);
-    EXPECT_FALSE(ArgPresent(*f.get(), 2));
-    EXPECT_EQ(ReadArg(*f.get(), 2), 0.0f);
-    EXPECT_EQ(ReadArg(*f.get(), 3), 3.0f);
-    EXPECT_EQ(ReadArg(*f.get(), 4), 0.0f);  // beyond the argument count
-    f.raw().arg_count = 1;
-    EXPECT_EQ(ReadArg(*f.get(), 3), 0.0f);
-    EXPECT_EQ(ReadArg(*f.get(), 0), 0.0f);
-    EXPECT_EQ(ReadArg(*f.get(), 5), 0.0f);
-}
-
-TEST(ReadArg, IndexOutsideTheBarsUsesTheConstantInsteadOfTheSeries) {
-    FormulaBuilder f(3);
-    f.ArgSeries(42.0, {1.0, 2.0, 3.0});
-    for (int index : {-1, 3, 1000000, INT32_MIN}) {
-        f.SetBarByBar(0, index);
-        EXPECT_EQ(ReadArg(*f.get(), 1), 42.0f) << index;
-    }
+    f.ArgSeries(99.0, {1.0, 2.0, 3.0, 4.0}).NullArg().Arg(3.0);
+    EXPECT_EQ(ReadArg(*f.SetBarByBar(0, 1).get(), 1), 2.0f);  // the current index, not the last bar
+    EXPECT_EQ(ReadArg(*f.SetBarByBar(0, 3).get(), 1), 4.0f);
+    EXPECT_FALSE(ArgPresent(f.raw(), 2));
+    EXPECT_EQ(ReadArg(f.raw(), 2), 0.0f);
+    EXPECT_EQ(ReadArg(f.raw(), 3), 3.0f);
+    for (int n : {4, 0, 5}) EXPECT_EQ(ReadArg(f.raw(), n), 0.0f) << n;  // beyond the argument count
+    for (int index : {-1, 4, 1000000, INT32_MIN}) EXPECT_EQ(ReadArg(*f.SetBarByBar(0, index).get(), 1), 99.0f) << index;
     f.SetBarByBar(0, 0);
     f.raw().bar_count = -5;  // a negative count has no bars at all
-    EXPECT_EQ(ReadArg(f.raw(), 1), 42.0f);
+    EXPECT_EQ(ReadArg(f.raw(), 1), 99.0f);
+    f.raw().arg_count = 1;
+    EXPECT_EQ(ReadArg(f.raw(), 3), 0.0f);
 }
 
-TEST(TruncateToInt, TruncatesTowardZeroAndFlagsOverflow) {
-    EXPECT_EQ(TruncateToInt(2.9f), 2);
-    EXPECT_EQ(TruncateToInt(-2.9f), -2);
-    EXPECT_EQ(TruncateToInt(3e9f), kIntOverflow);
-    EXPECT_EQ(TruncateToInt(-3e9f), kIntOverflow);
-    EXPECT_EQ(TruncateToInt(std::nanf("")), kIntOverflow);
-    EXPECT_EQ(TruncateToInt(2147483520.0f), 2147483520);
-}
+TEST(FormulaRules, TruncationLastBarGateSelectorAndLabel) {
+    const std::pair<float, int32_t> truncated[] = {{2.9f, 2},           {-2.9f, -2},           {3e9f, kIntOverflow},
+                                                   {-3e9f, kIntOverflow}, {std::nanf(""), kIntOverflow},
+                                                   {2147483520.0f, 2147483520}};
+    for (const auto& [in, out] : truncated) EXPECT_EQ(TruncateToInt(in), out) << in;
 
-TEST(LastBarGate, OnlyTheLastBarPassesWhenBarByBar) {
     FormulaBuilder f(3);
-    EXPECT_TRUE(LastBarGate(*f.SetBarByBar(0, 0).get()));
+    EXPECT_TRUE(LastBarGate(*f.SetBarByBar(0, 0).get()));  // only the last bar passes when bar-by-bar
     EXPECT_FALSE(LastBarGate(*f.SetBarByBar(1, 1).get()));
     EXPECT_TRUE(LastBarGate(*f.SetBarByBar(1, 2).get()));
     f.raw().bar_count = INT32_MIN;
     f.raw().current_index = INT32_MAX;
     EXPECT_FALSE(LastBarGate(f.raw()));
-}
 
-TEST(SplitSelector, LastDigitIsTheAssistantAndTheRestTheIndex) {
-    EXPECT_EQ(SplitSelector(23).assistant, 3);
-    EXPECT_EQ(SplitSelector(23).index, 1);
-    EXPECT_EQ(SplitSelector(7).assistant, 7);
-    EXPECT_EQ(SplitSelector(7).index, -1);
-    EXPECT_EQ(SplitSelector(10).assistant, 0);
-    EXPECT_EQ(SplitSelector(10).index, 0);
-    EXPECT_EQ(SplitSelector(-4).assistant, -4);
-    EXPECT_EQ(SplitSelector(-4).index, -1);
-}
+    // The last digit is the assistant and the rest the index.
+    for (const auto& [selector, assistant, index] : {std::tuple{23, 3, 1}, std::tuple{7, 7, -1}, std::tuple{10, 0, 0},
+                                                     std::tuple{-4, -4, -1}}) {
+        EXPECT_EQ(SplitSelector(selector).assistant, assistant) << selector;
+        EXPECT_EQ(SplitSelector(selector).index, index) << selector;
+    }
 
-TEST(Label, IsReadAtMostTwentyBytesEvenWithoutATerminator) {
-    FormulaBuilder f(1);
+    // The label is read at most twenty bytes, even without a terminator.
     std::memset(f.raw().label, 'A', sizeof f.raw().label);
     f.raw().bar_by_bar = 0x7a7a7a7a;  // the bytes right after the label
     EXPECT_EQ(LabelText(f.raw()), std::string(20, 'A'));
@@ -96,24 +64,22 @@ TEST(Label, IsReadAtMostTwentyBytesEvenWithoutATerminator) {
     EXPECT_EQ(LabelCodeText(*f.get()), "");
 }
 
-TEST_F(ResultWriter, PutsTheValueOnTheLastBarOnly) {
+TEST(ResultWriter, PutsTheValueOnTheLastBarOnlyAndNothingWithoutBarsOrBuffer) {
+    Boundary().brisko_host = false;
     FormulaBuilder f(3);
     WriteResult(*f.get(), 1.0f, false);
     EXPECT_EQ(f.result(), (std::vector<double>{0.0, 0.0, 1.0}));
     WriteResult(*f.get(), 2.5f, true);
     EXPECT_EQ(f.result(), (std::vector<double>{2.5, 2.5, 2.5}));
-}
-
-TEST_F(ResultWriter, WritesNothingWithoutBarsOrBuffer) {
-    FormulaBuilder f(3);
-    f.raw().bar_count = 0;
-    WriteResult(f.raw(), 1.0f, true);
-    f.raw().bar_count = -3;
-    WriteResult(f.raw(), 1.0f, true);
-    EXPECT_EQ(f.result(), (std::vector<double>{-1.0, -1.0, -1.0}));
-    FormulaBuilder no_buffer(3);
-    no_buffer.get()->result = nullptr;
-    WriteResult(no_buffer.raw(), 1.0f, true);  // must not crash
+    FormulaBuilder none(3);
+    none.raw().bar_count = 0;
+    WriteResult(none.raw(), 1.0f, true);
+    none.raw().bar_count = -3;
+    WriteResult(none.raw(), 1.0f, true);
+    EXPECT_EQ(none.result(), (std::vector<double>{-1.0, -1.0, -1.0}));
+    none.get()->result = nullptr;
+    none.raw().bar_count = 3;
+    WriteResult(none.raw(), 1.0f, true);  // must not crash
 }
 
 // The fill goes sixteen floats at a time: every count, whole blocks or not,

@@ -1,15 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cmath>
-#include <cstring>
 #include <future>
 #include <thread>
 
 #include "formula/boundary_state.h"
 #include "formula/call_lock.h"
 #include "formula/formula.h"
-#include "formula/tdx_arrays.h"
 #include "plugin/exports.h"
 #include "startup/lifecycle.h"
 #include "support/formula_builder.h"
@@ -19,38 +16,23 @@ namespace {
 
 using test::FormulaBuilder;
 
-class HostFlagsReset : public ::testing::Test {
-protected:
-    void SetUp() override { Reset(); }
-    void TearDown() override { Reset(); }
-    static void Reset() {
-        Boundary().brisko_host = false;
-        Boundary().halvane_host = false;
-    }
-};
-
-TEST_F(HostFlagsReset, AllBarsRuleHoldsForDottedLabelsAndTheBriskoHost) {
-    FormulaBuilder dotted(3, "600000.SH");
-    WriteResult(*dotted.get(), 1.0f, false);
+TEST(HostFlags, ComeFromTheExecutableNameIgnoringCaseAndBriskoWritesAllBars) {
+    Boundary().brisko_host = Boundary().halvane_host = false;
+    FormulaBuilder dotted(3, "600000.SH"), plain(3);
+    WriteResult(*dotted.get(), 1.0f, false);  // a dotted label: all bars, on any host
     EXPECT_EQ(dotted.result(), (std::vector<double>{1.0, 1.0, 1.0}));
-
-    NoteHost(L"BRISKO.EXE");
-    EXPECT_TRUE(Boundary().brisko_host);
-    EXPECT_FALSE(Boundary().halvane_host);
-    FormulaBuilder plain(3);
-    WriteResult(*plain.get(), 1.0f, false);
-    EXPECT_EQ(plain.result(), (std::vector<double>{1.0, 1.0, 1.0}));
-}
-
-TEST_F(HostFlagsReset, HostFlagsComeFromTheExecutableNameIgnoringCase) {
+    for (const wchar_t* other : {L"Brisko.exe.bak", L"TdxW.exe"}) NoteHost(other);
+    EXPECT_FALSE(Boundary().brisko_host || Boundary().halvane_host);
     NoteHost(L"halvane.EXE");
     EXPECT_TRUE(Boundary().halvane_host);
     EXPECT_FALSE(Boundary().brisko_host);
-    Reset();
-    NoteHost(L"Brisko.exe.bak");
-    NoteHost(L"TdxW.exe");
-    EXPECT_FALSE(Boundary().brisko_host);
+    Boundary().halvane_host = false;
+    NoteHost(L"BRISKO.EXE");
+    EXPECT_TRUE(Boundary().brisko_host);
     EXPECT_FALSE(Boundary().halvane_host);
+    WriteResult(*plain.get(), 1.0f, false);
+    EXPECT_EQ(plain.result(), (std::vector<double>{1.0, 1.0, 1.0}));
+    Boundary().brisko_host = false;
 }
 
 TEST(Exports, RunModeIsZeroAndSetRunModeHonoursTheGate) {

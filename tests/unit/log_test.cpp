@@ -1,32 +1,22 @@
+// The plug-in log: one file a day in the terminal directory, whole UTF-8
+// lines with their local time, shared by every run and terminal of the day.
 #include <gtest/gtest.h>
-
-#include <windows.h>
 
 #include <thread>
 #include <vector>
 
 #include "common/clock.h"
-#include "common/local_time.h"
 #include "common/paths.h"
 #include "log/plugin_log.h"
 #include "support/temp_dir.h"
 #include "support/terminal.h"
 
-namespace pintle {
+namespace pintle::test {
 namespace {
-
-using test::ReadFileBytes;
-using test::TempDir;
-
-// 2026-03-05 09:30:05 in UTC+8 (the tests run with TZ=CST-8).
-constexpr int64_t kMarch5At0930 = 1772674205;
 
 class PluginLogTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        SetTerminalDirectoryForTesting(dir_.path());
-        clock_.SetNowSeconds(kMarch5At0930);
-    }
+    void SetUp() override { SetTerminalDirectoryForTesting(dir_.path()); }
     void TearDown() override {
         SetTerminalDirectoryForTesting(L"");
         PluginLog::Instance().Reopen();
@@ -34,7 +24,7 @@ protected:
     std::wstring DayFile() const { return dir_.File(L"助手日志\\2026-03-05.log"); }
 
     TempDir dir_{L"log"};
-    ManualClock clock_;
+    ManualClock clock_;  // 2026-03-05 09:30:05 in UTC+8 (the tests run with TZ=CST-8)
     ScopedClock installed_{clock_};
 };
 
@@ -51,58 +41,43 @@ TEST_F(PluginLogTest, ConcurrentFirstWritesOpenTheFileOnce) {
         });
     }
     for (auto& t : threads) t.join();
-    const auto lines = test::LogMessagesOf(ReadFileBytes(DayFile()));
+    const auto lines = LogMessagesOf(ReadFileBytes(DayFile()));
     ASSERT_EQ(lines.size(), 8u);
-    for (int i = 0; i < 8; ++i) {
-        EXPECT_NE(std::find(lines.begin(), lines.end(), "thread " + std::to_string(i)), lines.end());
-    }
+    for (int i = 0; i < 8; ++i) EXPECT_TRUE(Contains(lines, "thread " + std::to_string(i))) << i;
 }
 
-TEST_F(PluginLogTest, LocalTimeIsUtcPlusEight) {
-    const LocalTime t = ToLocalTime(kMarch5At0930);
-    EXPECT_EQ(FormatTimestamp(t), "2026-03-05 09:30:05 ");
-}
-
-TEST_F(PluginLogTest, WritesTimestampedUtf8LinesWithoutBom) {
+TEST_F(PluginLogTest, TimestampedUtf8LinesWithoutBomAppendedByEveryRunAndTerminalOfTheDay) {
     PluginLog& log = PluginLog::Instance();
     log.Reopen();
     EXPECT_EQ(log.Path(), DayFile());
     log.Write(L"abc");
-    clock_.AdvanceSeconds(1);
-    log.WriteFormatted(L"接收到 清仓命令 %d ", {5});
-    EXPECT_EQ(ReadFileBytes(DayFile()),
-              "2026-03-05 09:30:05 abc\r\n"
-              "2026-03-05 09:30:06 \xe6\x8e\xa5\xe6\x94\xb6\xe5\x88\xb0 \xe6\xb8\x85\xe4\xbb\x93\xe5\x91\xbd\xe4\xbb\xa4 5 \r\n");
-}
-
-TEST_F(PluginLogTest, ASecondRunOrASecondTerminalTheSameDayAppends) {
-    PluginLog first;  // creates the day's file
-    first.Write(L"first run");
     PluginLog other;  // another terminal in the same directory, open at the same time
     other.Write(L"other terminal");
-    first.Write(L"first run again");
-    first.Reopen();  // what the next load of the library does
-    first.Write(L"second run");
+    clock_.AdvanceSeconds(1);
+    log.WriteFormatted(L"接收到 清仓命令 %d ", {5});
+    log.Reopen();  // what the next load of the library does
+    log.Write(L"second run");
     EXPECT_EQ(ReadFileBytes(DayFile()),
-              "2026-03-05 09:30:05 first run\r\n2026-03-05 09:30:05 other terminal\r\n"
-              "2026-03-05 09:30:05 first run again\r\n2026-03-05 09:30:05 second run\r\n");
+              "2026-03-05 09:30:05 abc\r\n2026-03-05 09:30:05 other terminal\r\n"
+              "2026-03-05 09:30:06 \xe6\x8e\xa5\xe6\x94\xb6\xe5\x88\xb0 \xe6\xb8\x85\xe4\xbb\x93\xe5\x91\xbd\xe4\xbb\xa4 5 \r\n"
+              "2026-03-05 09:30:06 second run\r\n");
 }
 
 TEST_F(PluginLogTest, KeepsTheDayItWasOpenedOnPastMidnight) {
-    clock_.SetNowSeconds(kMarch5At0930 + 14 * 3600 + 29 * 60);  // 23:59:05
+    clock_.AdvanceSeconds(14 * 3600 + 29 * 60);  // 23:59:05
     PluginLog& log = PluginLog::Instance();
     log.Reopen();
     log.Write(L"before");
     clock_.AdvanceSeconds(120);
     log.Write(L"after");
     EXPECT_EQ(ReadFileBytes(DayFile()), "2026-03-05 23:59:05 before\r\n2026-03-06 00:01:05 after\r\n");
-    EXPECT_FALSE(test::FileExists(dir_.File(L"助手日志\\2026-03-06.log")));
+    EXPECT_FALSE(FileExists(dir_.File(L"助手日志\\2026-03-06.log")));
 }
 
 TEST_F(PluginLogTest, AnUnwritableLogDirectoryDropsLinesSilently) {
     // A file where the log directory should be: the directory cannot be
     // created, as in a read-only terminal directory.
-    ASSERT_TRUE(test::WriteFileBytes(dir_.File(L"助手日志"), "not a directory"));
+    ASSERT_TRUE(WriteFileBytes(dir_.File(L"助手日志"), "not a directory"));
     PluginLog& log = PluginLog::Instance();
     log.Reopen();
     EXPECT_FALSE(log.IsOpen());
@@ -112,4 +87,4 @@ TEST_F(PluginLogTest, AnUnwritableLogDirectoryDropsLinesSilently) {
 }
 
 }  // namespace
-}  // namespace pintle
+}  // namespace pintle::test

@@ -1,23 +1,16 @@
-// Screening results: the line rules of the assistant's files, the 5-second
-// re-check of their time, the missing-file notice and one cache per kind.
+// Screening results in this process: the 5-second re-check of a file's time,
+// membership through a reload, and the missing-file notice.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
-#include "common/clock.h"
 #include "common/win.h"
-#include "screening/screening.h"
 #include "support/plugin_sandbox.h"
-#include "support/temp_dir.h"
-#include "support/terminal.h"
 
-namespace pintle {
+namespace pintle::test {
 namespace {
 
-using test::ReadFileBytes;
-using test::WriteFileBytes;
-
-class ScreeningFiles : public ::testing::Test {
+class ScreeningFiles : public SandboxTest {
 protected:
     void SetUp() override {
         Assistant().directory = dir_.path() + L"\\";
@@ -31,12 +24,6 @@ protected:
         const FILETIME ft{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
         ASSERT_TRUE(SetFileTime(h.get(), nullptr, nullptr, &ft));
     }
-    std::vector<std::string> Log() const { return test::LogMessagesOf(ReadFileBytes(PluginLog::Instance().Path())); }
-
-    test::TempDir dir_{L"screening"};
-    test::PluginSandbox sandbox_{dir_.path()};
-    ManualClock clock_;
-    ScopedClock installed_{clock_};
 };
 
 TEST_F(ScreeningFiles, ARewriteIsSeenOnlyAfterFiveSecondsAndOnlyWithANewFileTime) {
@@ -75,27 +62,14 @@ TEST_F(ScreeningFiles, HashedMembershipFollowsTheListThroughAReload) {
     EXPECT_EQ(hit("000001 "), 0);
 }
 
-TEST_F(ScreeningFiles, ThreeKindsReadThreeFilesExactlyAndAMissingFileIsReported) {
-    Write(L"WenCai\\3.txt", "\xEF\xBB\xBF""000002\r\n600000\t\xC6\xD6\xB7\xA2\r\n\tname\n 600036", 1);
-    Write(L"HotStocks\\3.txt", "000001\n", 1);
-    Write(L"AI\\3.txt", "300750\n", 1);
-    const ScreeningKind kinds[] = {ScreeningKind::kWenCai, ScreeningKind::kHot, ScreeningKind::kAi};
-    const char* codes[] = {"600000", "000001", "300750"};
-    for (int k = 0; k < 3; ++k) {
-        for (int c = 0; c < 3; ++c) EXPECT_EQ(ScreeningHit(kinds[k], codes[c], 3), k == c ? 1 : 0) << k << c;
-    }
-    // Exactly the stored codes: no BOM stripped, no blank trimmed, an empty
-    // code is no member.
-    for (const char* code : {"000002", "600036", ""}) EXPECT_EQ(ScreeningHit(kinds[0], code, 3), 0) << code;
-    EXPECT_EQ(ScreeningCacheOf(kinds[1]).at(3).codes, std::vector<std::string>{"000001"});
-
+TEST_F(ScreeningFiles, AMissingFileIsReportedAtMostOnceEveryThreeSecondsWhateverTheKind) {
     // No assistant window: the notice's text goes to the log, at most once
     // every 3 seconds whatever the kind.
     EXPECT_EQ(ScreeningHit(ScreeningKind::kWenCai, "600000", 4), 0);
     EXPECT_EQ(ScreeningHit(ScreeningKind::kHot, "600000", 4), 0);
     clock_.AdvanceSeconds(3);
     EXPECT_EQ(ScreeningHit(ScreeningKind::kHot, "600000", 4), 0);
-    EXPECT_EQ(Log(), (std::vector<std::string>{
+    EXPECT_EQ(Log(), (Lines{
                          "没有在助手配置问财查询,请先在助手增加编号为 4 的问财查询条件\n"
                          "也有可能是选股还没完成,如果已经创建条件请稍后重试",
                          "没有在助手配置热点查询,请先在助手增加编号为 4 的热点查询条件\n"
@@ -104,4 +78,4 @@ TEST_F(ScreeningFiles, ThreeKindsReadThreeFilesExactlyAndAMissingFileIsReported)
 }
 
 }  // namespace
-}  // namespace pintle
+}  // namespace pintle::test

@@ -1,58 +1,31 @@
-// Set and Get over the own store, the TDX twins' key parts, and the rules
-// that lay a history series onto bars.
+// Set and Get over the own store (what the file holds, history periods, the
+// trade-day check, the TDX twins' key parts), and TDX 30-34: values written
+// under a remembered bar date and time, series laid onto 5-minute and day
+// bars, and the bounded bar time cache.
 #include <gtest/gtest.h>
 
-#include "common/clock.h"
-#include "common/settings.h"
 #include "formula/boundary_state.h"
-#include "log/plugin_log.h"
-#include "store/series_rules.h"
+#include "plugin/tdx_numbered.h"
 #include "support/plugin_sandbox.h"
 #include "support/store_bytes.h"
-#include "support/store_calls.h"
-#include "support/temp_dir.h"
-#include "support/terminal.h"
+#include "support/formula_calls.h"
 
 namespace pintle::test {
 namespace {
 
 constexpr uint32_t kNow = 1772674205;       // 2026-03-05 09:30:05 local (UTC+8)
 constexpr uint32_t kMidnight = 1772640000;  // 2026-03-05 00:00 local, 2026-03-04 16:00 UTC
+constexpr uint32_t k0930 = 1772674200;      // 2026-03-05 09:30 local
+constexpr uint32_t kMarch15 = 1710469800;   // 2024-03-15 10:30 local
 const std::vector<uint32_t> kToday = {kNow - 120, kNow - 60, kNow};
 const std::vector<uint32_t> kYesterday = {kNow - 86400 - 60, kNow - 86400};
 using Results = std::vector<double>;
 
-class SetGet : public ::testing::Test {
+class SetGet : public SandboxTest {
 protected:
-    SetGet() { OpenOwnStore(Db(), true); }
-    std::wstring Db() const { return dir_.File(L"data.db"); }
-    std::string Bytes(const std::wstring& file = L"data.db") const { return ReadFileBytes(dir_.File(file)); }
-
-    TempDir dir_{L"set-get"};
-    PluginSandbox sandbox_{dir_.path()};
-    ManualClock clock_{kNow};
-    ScopedClock installed_{clock_};
+    SetGet() { OpenOwnStore(dir_.File(L"data.db"), true); }
 };
-
-// With one entry per bucket a chart's bars walk along the entries instead of
-// searching: every bar, in order or not, still gets the one entry of its
-// bucket, or none.
-TEST(SeriesRules, OneEntryPerBucketGivesEachBarTheEntryOfItsBucket) {
-    std::vector<HistoryPoint> days;
-    for (uint32_t d = 0; d < 40; d += 1 + d % 3) days.push_back({kMidnight + d * 86400 + 3600, double(d)});
-    std::vector<uint32_t> bars;
-    for (uint32_t d = 0; d < 45; ++d) bars.push_back(kMidnight + d * 86400 + 7200);
-    bars.push_back(kMidnight + 4 * 86400);  // back in time, to a day with an entry
-    bars.push_back(kMidnight + 5 * 86400);  // and to one without
-    bars.push_back(kMidnight - 86400);      // before the first entry
-    const std::vector<std::ptrdiff_t> got = MatchBars(days, bars, 8);
-    for (std::size_t i = 0; i < bars.size(); ++i) {
-        std::ptrdiff_t want = -1;
-        for (std::size_t k = 0; k < days.size(); ++k)
-            if (BarBucket(8, days[k].time) == BarBucket(8, bars[i])) want = static_cast<std::ptrdiff_t>(k);
-        EXPECT_EQ(got[i], want) << i;
-    }
-}
+using DatedHistory = SetGet;
 
 TEST_F(SetGet, SetThenGetOnTheLastBarAndWhatTheFileHolds) {
     EXPECT_EQ(CallDzh(SetValue, false, {1.5, 100, 2, 0}, kToday), (Results{0, 0, 1}));
@@ -88,10 +61,9 @@ TEST_F(SetGet, HistoryPeriodsAndTheTradeDayCheck) {
     EXPECT_EQ(Bytes(L"data\\0\\600000\\0\\8\\10000.dat"), Head(2, 1) + Entry(kNow, 7));
     EXPECT_EQ(CallDzh(GetValue, false, {10000, 0, 0, 0}, kToday, 1), (Results{0, 0, 7}));
 
-    WriteFileBytes(dir_.File(L"Pintle.ini"), "[Settings]\r\nOnlyTradeTime=1\r\n");
-    LoadSettings();
+    UseSettings("OnlyTradeTime=1\r\n");
     EXPECT_EQ(CallDzh(SetValue, false, {9, 102, 0, 0}, kYesterday), (Results{0, 0}));
-    EXPECT_EQ(LogMessagesOf(ReadFileBytes(PluginLog::Instance().Path())).back(),
+    EXPECT_EQ(Log().back(),
               "非交易日或数据不完整, Set函数不记录 600000 最新数据为 2026-03-04 09:30:05  ");
     EXPECT_EQ(OwnStore().ReadValue("600000", 0, 0, 102).value, 0.0);
     EXPECT_EQ(CallDzh(SetValue, false, {9, 102, 0, 0}, {kMidnight}), (Results{1}));
@@ -112,6 +84,61 @@ TEST_F(SetGet, TdxSetAndGetSplitTheirKeyNumbers) {
     EXPECT_EQ(TdxGetValue({600000, 200, 5}, false), 0.0f);
     EXPECT_EQ(TdxGetValue({12, 201, 0}, true), 4.5f);
     EXPECT_EQ(TdxGetValue({12, -201, 0}, true), 0.0f);
+}
+
+TEST_F(DatedHistory, ThirtyThirtyOneThirtyTwoStoreUnderTheRememberedBarTime) {
+    struct Case { float code; const wchar_t* file; };
+    for (const Case& c : std::vector<Case>{{600000, L"data\\0\\600000\\0\\3\\10001.dat"},      // minute period
+                                           {15600000, L"data\\0\\600000\\1\\8\\10001.dat"}}) {  // qualifier 1, day
+        EXPECT_EQ(CallTdx(Tdx30, c.code, 10001, {0, 1240315}), "1 1");
+        EXPECT_EQ(CallTdx(Tdx31, c.code, 10001, {0, 1030}), "1 1");
+        EXPECT_EQ(CallTdx(Tdx32, c.code, 10001, {0, 2.5}), "1 1");
+        EXPECT_EQ(Bytes(c.file), Head(2, 1) + Entry(kMarch15, 2.5)) << c.code;
+    }
+    EXPECT_EQ(Log(), Lines{});
+}
+
+TEST_F(DatedHistory, WritesThatCannotBeFiledLeaveTheOutputAndSayWhy) {
+    EXPECT_EQ(CallTdx(Tdx31, 600000, 10001, {1030}), "-1");  // before 30
+    EXPECT_EQ(CallTdx(Tdx32, 1600000, 10001, {2.5}), "-1");
+    EXPECT_EQ(CallTdx(Tdx30, 600000, 9999, {1240315}), "-1");  // slots below 10000 do nothing
+    EXPECT_EQ(CallTdx(Tdx31, 600000, 9999, {1030}), "-1");
+    EXPECT_EQ(CallTdx(Tdx30, 600000, 10001, {1241315}), "1");  // month 13
+    EXPECT_EQ(CallTdx(Tdx32, 600000, 10001, {2.5}), "-1");
+    UseSettings("OnlyTradeTime=1\r\n");
+    EXPECT_EQ(CallTdx(Tdx30, 600000, 10001, {1240315}), "1");
+    EXPECT_EQ(CallTdx(Tdx31, 600000, 10001, {1030}), "1");
+    EXPECT_EQ(CallTdx(Tdx32, 600000, 10001, {2.5}), "-1");
+    EXPECT_EQ(Log(), (Lines{"600000 TDXDLL1(30 函数 还没调用", "1600000 TDXDLL1(30 函数 还没调用",
+                                               "600000 TDXDLL1(32 日期1241315 时间0 不是有效的时间, 不记录",
+                                               "非交易日或数据不完整, Set函数不记录 600000 最新数据为 2024-03-15 10:30:00  "}));
+    EXPECT_EQ(Bytes(L"data.db"), Head(4, 0));
+}
+
+TEST_F(DatedHistory, SeriesLieOnFiveMinuteAndDayBars) {
+    OwnStore().WriteValue("600000", 0, 0, 10002, 1, 4, k0930 + 60);   // 09:31
+    OwnStore().WriteValue("600000", 0, 0, 10002, 3, 4, k0930 + 840);  // 09:44
+    OwnStore().WriteValue("600000", 0, 0, 10004, 4, 8, k0930 - 153000);  // 2026-03-03 15:00
+    OwnStore().WriteValue("600000", 0, 0, 10004, 5, 8, k0930);
+    const std::vector<float> today(4, 1260305);
+    EXPECT_EQ(CallTdx(Tdx34, 1600000, 10002, today), "-1 -1 -1 -1");  // before 33
+    EXPECT_EQ(CallTdx(Tdx33, 1600000, 10002, {930, 935, 940, 945}), "930 935 940 945");
+    EXPECT_EQ(CallTdx(Tdx34, 1600000, 10002, today), "1 qnan 3 qnan");
+    EXPECT_EQ(CallTdx(Tdx34, 1600000, 10002, {1260305, 1260305, 1260305}), "-1 -1 -1");  // fewer bars than times
+    EXPECT_EQ(CallTdx(Tdx34, 5600000, 10004, {1260302, 1260303, 1260304, 1260305, 1261305}),
+              "qnan 4 qnan 5 qnan");  // the day period needs no 33
+    EXPECT_EQ(Log(), Lines{"1600000 TDXDLL1(33 函数 还没调用"});
+}
+
+TEST_F(DatedHistory, TheBarTimeCacheDropsTheListUpdatedLongestAgo) {
+    for (int32_t slot = 10000; slot <= 10050; ++slot) {  // 51 lists, one second apart
+        CallTdx(Tdx33, 1600000, float(slot), {930});
+        clock_.AdvanceSeconds(1);
+    }
+    CallTdx(Tdx34, 1600000, 10000, {1260305});  // still there, and now the newest
+    CallTdx(Tdx33, 1600000, 10051, {930});      // drops 10001
+    for (const float slot : {10000, 10002, 10050, 10051, 10001}) CallTdx(Tdx34, 1600000, slot, {1260305});
+    EXPECT_EQ(Log(), Lines{"1600000 TDXDLL1(33 函数 还没调用"});
 }
 
 }  // namespace

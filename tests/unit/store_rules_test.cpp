@@ -1,11 +1,13 @@
 // The store's byte-level rules: keys, history slots and paths, buckets, the
-// own store's place, and how a history series is laid onto bars.
+// own store's place, how a history series is laid onto bars, and how a
+// stored price is adjusted for dividends.
 #include <gtest/gtest.h>
 
 #include <climits>
 
 #include "common/text.h"
 #include "startup/data_path.h"
+#include "store/dated_history_rules.h"
 #include "store/series_rules.h"
 #include "store/store_rules.h"
 
@@ -52,6 +54,7 @@ TEST(StoreRules, KeysSlotsPathsAndBuckets) {
              {5, 10001, kMinute, kMinute + 899, HistoryAppend::OverwriteLast},
              {6, 10001, kMinute + 1799, kMinute + 1800, HistoryAppend::Append},
              {7, 10001, kMinute + 1800, kMinute + 5399, HistoryAppend::OverwriteLast},
+             {7, 10001, kMinute + 5399, kMinute + 5400, HistoryAppend::Append},
              {8, 10001, utc_midnight - 1, utc_midnight, HistoryAppend::Append},  // the UTC day, not the local one
              {2, 10001, utc_midnight, utc_midnight + 86399, HistoryAppend::OverwriteLast},
              {8, 92, kMinute, kMinute + 1, HistoryAppend::Append},
@@ -91,10 +94,49 @@ TEST(SeriesRules, BarsMatchEntriesInTheBucketOfTheChartsPeriodCode) {
     for (const Case& c : cases)
         EXPECT_EQ(MatchBars(*c.series, {c.bar}, c.period), std::vector<std::ptrdiff_t>{c.match}) << c.period << " " << c.bar;
 
+    // With one entry per bucket a chart's bars walk along the entries instead
+    // of searching: every bar, in order or not, still gets the one entry of
+    // its bucket, or none.
+    std::vector<HistoryPoint> daily;
+    for (uint32_t d = 0; d < 40; d += 1 + d % 3) daily.push_back({kMidnight + d * 86400 + 3600, double(d)});
+    std::vector<uint32_t> bars;
+    for (uint32_t d = 0; d < 45; ++d) bars.push_back(kMidnight + d * 86400 + 7200);
+    bars.push_back(kMidnight + 4 * 86400);  // back in time, to a day with an entry
+    bars.push_back(kMidnight + 5 * 86400);  // and to one without
+    bars.push_back(kMidnight - 86400);      // before the first entry
+    const std::vector<std::ptrdiff_t> got = MatchBars(daily, bars, 8);
+    for (std::size_t i = 0; i < bars.size(); ++i) {
+        std::ptrdiff_t want = -1;
+        for (std::size_t k = 0; k < daily.size(); ++k)
+            if (BarBucket(8, daily[k].time) == BarBucket(8, bars[i])) want = static_cast<std::ptrdiff_t>(k);
+        EXPECT_EQ(got[i], want) << i;
+    }
+
     // A first value that is 0 only as a float divides nothing either.
     std::vector<HistoryPoint> ratio = {{t, 1e-50}, {t, 4}};
     DivideByFirst(ratio);
     EXPECT_EQ(ratio[1].value, 0.0);
+}
+
+TEST(DatedHistoryRules, APriceIsAdjustedForTheExDatesAfterItsDayUpToToday) {
+    // The records of tests/data/sharebonus/600000.phtml; ex-dates are local midnights.
+    const std::vector<ShareBonusRecord> records = {{1268150400, 0, 2.5f, 4.5f, 0}, {1563206400, 3, 0, 0, 2},
+                                                   {1590508800, 10, 3, 5.8f, 0}, {1687276800, 3, 0, 0, 1.5f},
+                                                   {1720022400, 0, 0, 0, 4.15f}};
+    std::vector<int64_t> midnights;
+    for (const auto& r : records) midnights.push_back(r.ex_date);
+    struct Case { float price; int64_t day, today; float adjusted; };
+    for (const Case& c : std::vector<Case>{
+             {10, 1546358400, kMidnight, 2.50819349f},  // 2019-01-02: the four newest records
+             {10, 1687276800, kMidnight, 9.58500004f},  // on an ex-date: only the later one
+             {10, 1720022400, kMidnight, 10},           // on or after the newest
+             {10, 1546358400, 1590940800, 3.31952691f},  // seen from 2020-06-01: later records skipped
+             {20, 1230739200, kMidnight, 4.72721958f}}) {   // 2009: the rights issue of 2010 as well
+        EXPECT_EQ(AdjustedPrice(c.price, c.day, c.today, records, midnights), c.adjusted) << c.day << " " << c.today;
+    }
+    // Records no page gives: a step that divides by 0 or overflows keeps the stored price.
+    EXPECT_EQ(AdjustedPrice(10, 0, kMidnight, {{1, -10, 0, 0, 1}}, {1}), 10.0f);
+    EXPECT_EQ(AdjustedPrice(3e38f, 0, kMidnight, {{1, 0, 10, 3e38f, 0}}, {1}), 3e38f);
 }
 
 }  // namespace

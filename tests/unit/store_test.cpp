@@ -3,19 +3,12 @@
 
 #include <windows.h>
 
-#include <climits>
 #include <thread>
 
-#include "common/clock.h"
-#include "common/win.h"
-#include "common/settings.h"
 #include "common/text.h"
-#include "log/plugin_log.h"
-#include "store/store.h"
+#include "common/win.h"
 #include "support/plugin_sandbox.h"
 #include "support/store_bytes.h"
-#include "support/temp_dir.h"
-#include "support/terminal.h"
 
 namespace pintle::test {
 namespace {
@@ -24,17 +17,10 @@ constexpr uint32_t kNow = 1772674205;       // the manual clock: 2026-03-05 09:3
 constexpr uint32_t kMinute = 1772674200;    // 09:30:00, a whole 5, 15 and 30 minutes
 constexpr char kGlobal[] = "\xC8\xAB\xBE\xD6";  // 全局 in GBK
 
-class StoreFiles : public ::testing::Test {
+class StoreFiles : public SandboxTest {
 protected:
     std::wstring Db() const { return dir_.File(L"data.db"); }
-    std::string Bytes(const std::wstring& file = L"data.db") const { return ReadFileBytes(dir_.File(file)); }
-    std::vector<std::string> Log() const { return LogMessagesOf(ReadFileBytes(PluginLog::Instance().Path())); }
     std::string Path(const std::wstring& file = L"data.db") const { return WideToUtf8(dir_.File(file)); }
-
-    TempDir dir_{L"store"};
-    PluginSandbox sandbox_{dir_.path()};
-    ManualClock clock_{kNow};
-    ScopedClock installed_{clock_};
 };
 
 TEST_F(StoreFiles, NewFileOneRecordPerKeyAndCodesTooLong) {
@@ -120,10 +106,6 @@ TEST_F(StoreFiles, HistoryKeepsOneEntryPerBucketOfThePeriod) {
     const std::vector<Case> cases = {
         {10001, 3, {{kMinute + 5, 1}, {kMinute + 50, 2}, {kMinute + 60, 3}, {kMinute + 10, 4}},
          L"data\\0\\600000\\0\\3\\10001.dat", {{kMinute + 50, 2}, {kMinute + 60, 3}}},
-        {10002, 4, {{kMinute, 1}, {kMinute + 299, 2}, {kMinute + 300, 3}},
-         L"data\\0\\600000\\0\\4\\10002.dat", {{kMinute + 299, 2}, {kMinute + 300, 3}}},
-        {10003, 7, {{kMinute + 1800, 1}, {kMinute + 5399, 2}, {kMinute + 5400, 3}},
-         L"data\\0\\600000\\0\\7\\10003.dat", {{kMinute + 5399, 2}, {kMinute + 5400, 3}}},
         {10004, 0, {{utc_midnight - 1, 1}, {utc_midnight, 2}, {utc_midnight + 3600, 3}},
          L"data\\0\\600000\\0\\8\\10004.dat", {{utc_midnight - 1, 1}, {utc_midnight + 3600, 3}}},
         {92, 8, {{kMinute, 1}, {kMinute, 2}, {kMinute + 1, 3}}, L"data\\0\\600000\\0\\8\\92.dat",
@@ -255,15 +237,11 @@ TEST_F(StoreFiles, CodesThatAreNoPlainFileNameNeverBuildAHistoryPath) {
     EXPECT_EQ(Bytes().size(), 8u + 5 * 48);
 }
 
-TEST_F(StoreFiles, SettingsComeFromPintleIniBesideTheTerminal) {
-    WriteFileBytes(dir_.File(L"Pintle.ini"), "[Settings]\r\nOnlyTradeTime=1\r\npath=D:\\Data\r\n");
-    LoadSettings();
+TEST_F(StoreFiles, OnlyTradeTimeIsOnWithOneAndOffWithZero) {
+    UseSettings("OnlyTradeTime=1\r\n");
     EXPECT_TRUE(CurrentSettings().only_trade_time);
-    EXPECT_EQ(CurrentSettings().custom_path, L"D:\\Data");
-    WriteFileBytes(dir_.File(L"Pintle.ini"), "[Settings]\r\nOnlyTradeTime=0\r\n");
-    LoadSettings();
+    UseSettings("OnlyTradeTime=0\r\n");
     EXPECT_FALSE(CurrentSettings().only_trade_time);
-    EXPECT_EQ(CurrentSettings().custom_path, L"");
 }
 
 }  // namespace

@@ -10,17 +10,14 @@
 #include <functional>
 #include <thread>
 
-#include "common/clock.h"
 #include "formula/call_lock.h"
-#include "formula/tdx_arrays.h"
 #include "plugin/exports.h"
 #include "plugin/tdx_numbered.h"
 #include "support/formula_builder.h"
 #include "support/plugin_sandbox.h"
-#include "support/temp_dir.h"
-#include "support/terminal.h"
+#include "support/formula_calls.h"
 
-namespace pintle {
+namespace pintle::test {
 namespace {
 
 // The plug-in's open boxes in this process (ctest runs programs side by side).
@@ -67,58 +64,28 @@ Boxes Answering(const std::function<void()>& call, WPARAM button, const std::fun
     return boxes;
 }
 
-class Tracing : public ::testing::Test {
+class Tracing : public SandboxTest {
 protected:
-    std::vector<std::string> Log() const { return test::LogMessagesOf(test::ReadFileBytes(PluginLog::Instance().Path())); }
-    static float Tdx(TdxFunction fn, float code, float value) {
-        float out = -1, a = code, b = value, c = 0;
-        fn(1, &out, &a, &b, &c);
-        return out;
-    }
     static int32_t MsgBox(const char* label, double value) {
-        test::FormulaBuilder f(3, label);
+        FormulaBuilder f(3, label);
         f.Arg(value);
         return pintle_MsgBox(f.get());
     }
-
-    test::TempDir dir_{L"trace"};
-    test::PluginSandbox sandbox_{dir_.path()};
-    ManualClock clock_;
-    ScopedClock installed_{clock_};
 };
 
 TEST_F(Tracing, LogWritesTheCodeAndTheValue) {
-    test::FormulaBuilder last(3, "SH600000"), early(3, "SH600036");
+    FormulaBuilder last(3, "SH600000"), early(3, "SH600036");
     last.Arg(2.5);
     early.Arg(7).SetBarByBar(1, 1);  // bar-by-bar, not the last bar: nothing
     EXPECT_EQ(pintle_Log(last.get()), 1);
     EXPECT_EQ(pintle_Log(early.get()), 0);
     EXPECT_EQ(last.result(), (std::vector<double>{0, 0, 1}));
     EXPECT_EQ(early.result(), (std::vector<double>{-1, -1, -1}));
-    EXPECT_EQ(Tdx(Tdx16, 600036, 3.14159f), 1.0f);
-    EXPECT_EQ(Log(), (std::vector<std::string>{"600000:Log=2.500", "600036:Log=3.142"}));
+    EXPECT_EQ(CallTdx(Tdx16, 600036, 3.14159f, {0}), "1");
+    EXPECT_EQ(Log(), (Lines{"600000:Log=2.500", "600036:Log=3.142"}));
 }
 
-TEST_F(Tracing, OkSilencesBothBoxesForThirtySecondsAndCancelDoesNot) {
-    test::FormulaBuilder f(3, "SH600000");
-    f.Arg(2.5);
-    const Boxes first = Answering([&] { EXPECT_EQ(pintle_MsgBox(f.get()), 1); }, IDCANCEL);
-    EXPECT_EQ(first.first_text, L"600000: 2.500 \n点 确定 ,30秒将内不再提示");
-    EXPECT_EQ(f.result(), (std::vector<double>{0, 0, 1}));
-    EXPECT_EQ(Answering([] { MsgBox("SH600000", 1); }, IDOK).shown, 1);  // after Cancel: shown again
-
-    clock_.AdvanceSeconds(10);
-    EXPECT_EQ(Answering([] { MsgBox("SH600000", 1); }, IDOK).shown, 0);
-    clock_.AdvanceSeconds(20);  // exactly 30000 ms after the OK: still quiet
-    EXPECT_EQ(Answering([this] { EXPECT_EQ(Tdx(Tdx17, 1, 0.5f), 1.0f); }, IDOK).shown, 0);
-    clock_.AdvanceMs(1);
-    const Boxes tdx = Answering([this] { Tdx(Tdx17, 1, 0.5f); }, IDOK);
-    EXPECT_EQ(tdx.first_text, L"000001: 0.500 \n点 确定 ,30秒将内不再提示");
-    clock_.AdvanceSeconds(10);  // TDX 17's OK silences MsgBox too
-    EXPECT_EQ(Answering([] { MsgBox("SH600000", 1); }, IDOK).shown, 0);
-}
-
-TEST_F(Tracing, OnlyTheTdxBoxHoldsTheCallLock) {
+TEST_F(Tracing, OkSilencesBothBoxesForThirtySecondsCancelDoesNotAndOnlyTheTdxBoxHoldsTheCallLock) {
     bool free_during_msgbox = false, free_during_tdx = true;
     auto probe = [](bool& free) {
         return [&free] {
@@ -126,8 +93,22 @@ TEST_F(Tracing, OnlyTheTdxBoxHoldsTheCallLock) {
             if (free) CallLock().Leave();
         };
     };
-    EXPECT_EQ(Answering([] { MsgBox("SH600000", 1); }, IDCANCEL, probe(free_during_msgbox)).shown, 1);
-    EXPECT_EQ(Answering([this] { Tdx(Tdx17, 1, 1); }, IDCANCEL, probe(free_during_tdx)).shown, 1);
+    FormulaBuilder f(3, "SH600000");
+    f.Arg(2.5);
+    const Boxes first = Answering([&] { EXPECT_EQ(pintle_MsgBox(f.get()), 1); }, IDCANCEL, probe(free_during_msgbox));
+    EXPECT_EQ(first.first_text, L"600000: 2.500 \n点 确定 ,30秒将内不再提示");
+    EXPECT_EQ(f.result(), (std::vector<double>{0, 0, 1}));
+    EXPECT_EQ(Answering([] { MsgBox("SH600000", 1); }, IDOK).shown, 1);  // after Cancel: shown again
+
+    clock_.AdvanceSeconds(10);
+    EXPECT_EQ(Answering([] { MsgBox("SH600000", 1); }, IDOK).shown, 0);
+    clock_.AdvanceSeconds(20);  // exactly 30000 ms after the OK: still quiet
+    EXPECT_EQ(Answering([] { EXPECT_EQ(CallTdx(Tdx17, 1, 0.5f, {0}), "1"); }, IDOK).shown, 0);
+    clock_.AdvanceMs(1);
+    const Boxes tdx = Answering([] { CallTdx(Tdx17, 1, 0.5f, {0}); }, IDOK, probe(free_during_tdx));
+    EXPECT_EQ(tdx.first_text, L"000001: 0.500 \n点 确定 ,30秒将内不再提示");
+    clock_.AdvanceSeconds(10);  // TDX 17's OK silences MsgBox too
+    EXPECT_EQ(Answering([] { MsgBox("SH600000", 1); }, IDOK).shown, 0);
     EXPECT_TRUE(free_during_msgbox);
     EXPECT_FALSE(free_during_tdx);
 }
@@ -151,4 +132,4 @@ TEST_F(Tracing, ARecalculationInsideAnOpenBoxShowsNoSecondBox) {
 }
 
 }  // namespace
-}  // namespace pintle
+}  // namespace pintle::test
