@@ -43,20 +43,7 @@ LocalTime ToLocalTime(int64_t utc_seconds) {
 
 // The played zone keeps no daylight-saving time: every moment has the
 // offset of this one, as on a Windows machine in UTC+8.
-LocalTimeRules::LocalTimeRules() {
-    constexpr int64_t kReference = 1700000000;
-    const LocalTime t = ToLocalTime(kReference);
-    offset_ = DaysFromCivil(t.year, t.month, t.day) * 86400 + t.hour * 3600 + t.minute * 60 + t.second - kReference;
-    fixed_ = true;
-}
-
-int64_t LocalMidnight(int year, int month, int day) {
-    LocalTime t;
-    t.year = year;
-    t.month = month;
-    t.day = day;
-    return LocalToSeconds(t);
-}
+LocalTimeRules::LocalTimeRules() { TakeFixedOffset(); }
 
 int64_t LocalToSeconds(const LocalTime& t) {
     UsePlayedZone();

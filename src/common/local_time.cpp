@@ -24,6 +24,24 @@ void CivilFromDays(int64_t z, int& year, int& month, int& day) {
     year = static_cast<int>(yoe + era * 400 + (month <= 2 ? 1 : 0));
 }
 
+int64_t LocalMidnight(int year, int month, int day) {
+    LocalTime t;
+    t.year = year;
+    t.month = month;
+    t.day = day;
+    return LocalToSeconds(t);
+}
+
+// Every moment of a zone without daylight-saving rules has the offset of
+// this one.
+void LocalTimeRules::TakeFixedOffset() {
+    constexpr int64_t kReference = 1700000000;
+    const LocalTime t = ToLocalTime(kReference);
+    offset_ = DaysFromCivil(t.year, t.month, t.day) * kSecondsPerDay + t.hour * 3600 + t.minute * 60 + t.second -
+              kReference;
+    fixed_ = true;
+}
+
 LocalTime LocalTimeRules::ToLocal(int64_t utc_seconds) const {
     if (!fixed_ || utc_seconds < 0 || utc_seconds > kLastFixedSeconds) return ToLocalTime(utc_seconds);
     const int64_t local = utc_seconds + offset_;

@@ -82,6 +82,9 @@ public:
     static constexpr int kFirstFixedYear = 1602, kLastFixedYear = 30826;
 
 private:
+    // Called by the constructor (the system's adapter) when the zone keeps
+    // one offset all year.
+    void TakeFixedOffset();
     int64_t LocalDayOtherwise(int64_t utc_seconds) const;
 
     bool fixed_ = false;

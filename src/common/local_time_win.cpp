@@ -40,19 +40,7 @@ LocalTimeRules::LocalTimeRules() {
     TIME_ZONE_INFORMATION zone{};
     if (GetTimeZoneInformation(&zone) == TIME_ZONE_ID_INVALID) return;
     if (zone.DaylightDate.wMonth != 0 || zone.StandardDate.wMonth != 0) return;  // the offset changes in the year
-    // No daylight-saving rules: every moment has the offset of this one.
-    constexpr int64_t kReference = 1700000000;
-    const LocalTime t = ToLocalTime(kReference);
-    offset_ = DaysFromCivil(t.year, t.month, t.day) * 86400 + t.hour * 3600 + t.minute * 60 + t.second - kReference;
-    fixed_ = true;
-}
-
-int64_t LocalMidnight(int year, int month, int day) {
-    LocalTime t;
-    t.year = year;
-    t.month = month;
-    t.day = day;
-    return LocalToSeconds(t);
+    TakeFixedOffset();  // no daylight-saving rules
 }
 
 int64_t LocalToSeconds(const LocalTime& t) {
