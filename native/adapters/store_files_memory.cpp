@@ -140,18 +140,6 @@ void SetReadOnly(const std::wstring& path, bool read_only) {
 
 }  // namespace native
 
-StoreFile::StoreFile(StoreFile&& other) noexcept
-    : handle_(std::exchange(other.handle_, nullptr)), error_(std::exchange(other.error_, 0)) {}
-
-StoreFile& StoreFile::operator=(StoreFile&& other) noexcept {
-    if (this != &other) {
-        Close();
-        handle_ = std::exchange(other.handle_, nullptr);
-        error_ = std::exchange(other.error_, 0);
-    }
-    return *this;
-}
-
 bool StoreFile::OpenExisting(const std::wstring& path, bool writable) {
     Close();
     std::lock_guard<std::recursive_mutex> hold(TheDisk().lock);

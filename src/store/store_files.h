@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
 
 namespace pintle {
 
@@ -15,8 +16,16 @@ class StoreFile {
 public:
     StoreFile() = default;
     ~StoreFile() { Close(); }
-    StoreFile(StoreFile&& other) noexcept;
-    StoreFile& operator=(StoreFile&& other) noexcept;
+    StoreFile(StoreFile&& other) noexcept
+        : handle_(std::exchange(other.handle_, nullptr)), error_(std::exchange(other.error_, 0)) {}
+    StoreFile& operator=(StoreFile&& other) noexcept {
+        if (this != &other) {
+            Close();
+            handle_ = std::exchange(other.handle_, nullptr);
+            error_ = std::exchange(other.error_, 0);
+        }
+        return *this;
+    }
     StoreFile(const StoreFile&) = delete;
     StoreFile& operator=(const StoreFile&) = delete;
 

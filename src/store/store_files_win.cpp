@@ -28,18 +28,6 @@ OVERLAPPED At(uint64_t offset) {
 
 }  // namespace
 
-StoreFile::StoreFile(StoreFile&& other) noexcept
-    : handle_(std::exchange(other.handle_, nullptr)), error_(std::exchange(other.error_, 0)) {}
-
-StoreFile& StoreFile::operator=(StoreFile&& other) noexcept {
-    if (this != &other) {
-        Close();
-        handle_ = std::exchange(other.handle_, nullptr);
-        error_ = std::exchange(other.error_, 0);
-    }
-    return *this;
-}
-
 bool StoreFile::OpenExisting(const std::wstring& path, bool writable) {
     Close();
     handle_ = OpenHandle(path, writable ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ, OPEN_EXISTING);
