@@ -17,8 +17,9 @@ using namespace pintle;
 using namespace pintle::fuzz;
 
 const std::wstring kDb = L"C:\\fuzz\\TradeSelfData\\data.db";
-const std::wstring kBackup = kDb + L".bak";
-const std::wstring kBackupTemp = kDb + L".bak.tmp";
+const std::wstring kBackup = kDb + L".pintle-upgrade";
+const std::wstring kBackupTemp = kDb + L".pintle-upgrade.tmp";
+const std::wstring kUsersCopy = kDb + L".bak";  // the user's: never read, never touched
 constexpr std::size_t kChoiceBytes = 48;
 
 bool IsHistory(int32_t slot) { return (slot >= 86 && slot <= 99) || static_cast<uint32_t>(slot) > 9999u; }
@@ -82,13 +83,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     } else if (leftover == 2) {
         native::PutFile(kBackupTemp, original.substr(0, cut));
     }
+    if (c.ConsumeBool()) native::PutFile(kUsersCopy, original.substr(0, cut));
     const auto files_before = native::FileNames();
     std::map<std::wstring, std::string> bytes_before;
     for (const auto& name : files_before) bytes_before[name] = *native::FileBytes(name);
 
     // What the store should start from: the copy, when a writable open
     // restores it.
-    const bool restores = writable && leftover == 1 && original.size() >= 8;
+    // The copy is ours and old, and data.db holds nothing or still has the
+    // copy's header: the upgrade never got to write its header.
+    const std::string db_now = native::FileBytes(kDb).value_or("");
+    const bool copy_old = original.size() >= 8 && (Word(original, 0) == 1 || Word(original, 0) == 2);
+    const bool restores = writable && leftover == 1 && copy_old &&
+                          (db_now.size() < 8 || db_now.compare(0, 8, original, 0, 8) == 0);
     const std::string start = restores ? original : native::FileBytes(kDb).value_or("");
     const DbFile before = DecodeDb(start);
 
@@ -142,10 +149,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     const std::string end = native::FileBytes(kDb).value_or("");
     const DbFile after = DecodeDb(end);
     FUZZ_CHECK(end.size() >= start.size());
-    // The copies are gone once the file is whole again (a "copy" too short to
-    // be a data.db was never one of ours and is left alone).
+    // The temporary copy is gone; a copy of ours is gone once data.db no
+    // longer needs it, and one that was not used is left exactly as it was.
+    // The user's own copy is never touched.
     FUZZ_CHECK(!native::FileBytes(kBackupTemp));
-    FUZZ_CHECK(!native::FileBytes(kBackup) || (leftover == 1 && original.size() < 8));
+    if (const auto copy = native::FileBytes(kBackup)) FUZZ_CHECK(leftover == 1 && !restores && *copy == original);
+    const auto users = bytes_before.find(kUsersCopy);
+    FUZZ_CHECK(native::FileBytes(kUsersCopy) ==
+               (users == bytes_before.end() ? std::nullopt : std::optional<std::string>(users->second)));
 
     // Every value the file held is still there, unless its key was written.
     const auto trusted_before = Values(before, before.trusted);

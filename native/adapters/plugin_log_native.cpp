@@ -5,14 +5,35 @@
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
+#include <utility>
+#include <vector>
 
 #include "common/clock.h"
 #include "common/local_time.h"
 #include "common/text.h"
 #include "log/log_line.h"
 #include "log/plugin_log.h"
+#include "memory_files.h"
 
 namespace pintle {
+
+namespace {
+std::mutex g_capture_lock;
+bool g_capturing = false;
+std::vector<std::string> g_captured;
+}  // namespace
+
+namespace native {
+void CaptureLog(bool on) {
+    std::lock_guard<std::mutex> hold(g_capture_lock);
+    g_capturing = on;
+    g_captured.clear();
+}
+std::vector<std::string> TakeLogLines() {
+    std::lock_guard<std::mutex> hold(g_capture_lock);
+    return std::exchange(g_captured, {});
+}
+}  // namespace native
 
 struct PluginLog::Impl {
     mutable std::mutex lock;
@@ -30,6 +51,10 @@ struct PluginLog::Impl {
     }
 
     void Append(std::wstring_view message) {
+        {
+            std::lock_guard<std::mutex> hold(g_capture_lock);
+            if (g_capturing) g_captured.push_back(WideToUtf8(message));
+        }
         const std::string line = ComposeLogLine(ToLocalTime(NowSeconds()), message);
         if (file == nullptr) return;
         std::fwrite(line.data(), 1, line.size(), file);

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
+#include <optional>
+#include <atomic>
 #include <limits>
 
 #include "common/clock.h"
@@ -15,16 +17,28 @@ namespace {
 
 // The upgrade keeps a copy of the old file beside it until the rewrite is on
 // the disk: written under a temporary name, then renamed, so a copy under
-// the final name is always whole.
-std::wstring BackupPath(const std::wstring& path) { return path + L".bak"; }
-std::wstring BackupTempPath(const std::wstring& path) { return path + L".bak.tmp"; }
+// the final name is always whole. The names are the plug-in's own: a file
+// the user keeps beside data.db (data.db.bak, say) is never read, restored
+// or deleted.
+std::wstring UpgradeCopyPath(const std::wstring& path) { return path + L".pintle-upgrade"; }
+std::wstring UpgradeCopyTempPath(const std::wstring& path) { return path + L".pintle-upgrade.tmp"; }
+
+constexpr uint32_t kFileNotFound = 2, kPathNotFound = 3;
+
+// Lines written at most once per process: a copy that does not belong to
+// data.db would otherwise be reported at every open.
+struct StoreNotices {
+    std::atomic<bool> unused_copy{false};
+    std::atomic<bool> delete_failed{false};
+};
+StoreNotices g_notices;
 
 constexpr uint64_t kRecordsPerRead = 4096;
 constexpr uint64_t kMaxRecords = static_cast<uint64_t>(std::numeric_limits<int32_t>::max());
 
 PluginLog& Log() { return PluginLog::Instance(); }
 
-FileLayout LayoutOf(StoreFile& file, bool data_db, uint64_t* size_out = nullptr) {
+FileLayout LayoutOf(SharedFile& file, bool data_db, uint64_t* size_out = nullptr) {
     uint64_t size = 0;
     if (!file.Size(&size)) return FileLayout{};
     unsigned char header[8] = {};
@@ -37,7 +51,7 @@ FileLayout LayoutOf(StoreFile& file, bool data_db, uint64_t* size_out = nullptr)
 
 // A missing file, or one too short to hold its header, is started afresh as
 // an empty file: nothing that could be a record is lost.
-bool StartEmpty(StoreFile& file, int32_t first_word) {
+bool StartEmpty(SharedFile& file, int32_t first_word) {
     const int32_t header[2] = {first_word, 0};
     return file.WriteAt(0, header, sizeof header) && file.Truncate(sizeof header);
 }
@@ -45,7 +59,7 @@ bool StartEmpty(StoreFile& file, int32_t first_word) {
 // Only a missing file is created. One that exists but cannot be opened (no
 // access, a read-only disk, held by another program) is left as it is:
 // creating it anew would empty it.
-bool OpenOrCreate(StoreFile& file, const std::wstring& path, int32_t first_word) {
+bool OpenOrCreate(SharedFile& file, const std::wstring& path, int32_t first_word) {
     if (file.OpenExisting(path, true)) return true;
     if (!file.CreateNew(path)) return file.OpenExisting(path, true);
     StartEmpty(file, first_word);
@@ -56,20 +70,45 @@ bool OpenOrCreate(StoreFile& file, const std::wstring& path, int32_t first_word)
 // A history file for writing, created with its missing directories first.
 // A file that opens has every directory already: creating them (five
 // system calls) is only needed when it does not.
-bool OpenOrCreateHistory(StoreFile& file, const std::wstring& base_dir, const std::wstring& relative,
+bool OpenOrCreateHistory(SharedFile& file, const std::wstring& base_dir, const std::wstring& relative,
                          const std::wstring& path) {
     if (file.OpenExisting(path, true)) return true;
     CreateParentDirectories(base_dir, relative);
     return OpenOrCreate(file, path, kHistoryFormat);
 }
 
-// A write the file refused (a full disk, a read-only file): what was being
-// stored is not, and the log says so.
-void LogWriteFailure(const wchar_t* what, const std::wstring& path, const StoreFile& file) {
+// A write the file refused (a full disk, a read-only file), or a write not
+// made because what the file holds could not be read: what was being stored
+// is not, and the log says so (error 0 when the system gave none).
+void LogWriteFailure(const wchar_t* what, const std::wstring& path, const SharedFile& file) {
     Log().WriteFormatted(what, {path, static_cast<long long>(file.LastError())});
 }
 constexpr wchar_t kValueNotWritten[] = L"写入数据失败,本次数值未保存 %s 错误码=%d";
 constexpr wchar_t kHistoryNotWritten[] = L"写入历史数据失败,本次数值未保存 %s 错误码=%d";
+
+
+// Deletes one of the upgrade's own files when it is there.
+void DeleteUpgradeFile(const std::wstring& path) {
+    uint32_t error = 0;
+    if (!FileExistsAt(path) || DeleteFileAt(path, &error) || error == kFileNotFound || error == kPathNotFound) return;
+    if (!g_notices.delete_failed.exchange(true)) {
+        Log().WriteFormatted(L"删除升级备份失败 %s 错误码=%d", {path, static_cast<long long>(error)});
+    }
+}
+
+// The first eight bytes of a file, when it has them.
+std::optional<std::string> HeaderBytes(const std::wstring& path) {
+    SharedFile file;
+    std::string header(sizeof(DataDbHeader), '\0');
+    if (!file.OpenExisting(path, false) || !file.ReadExactly(0, header.data(), header.size())) return std::nullopt;
+    return header;
+}
+
+int32_t HeaderVersion(std::string_view header) {
+    int32_t version = 0;
+    std::memcpy(&version, header.data(), sizeof version);
+    return version;
+}
 
 }  // namespace
 
@@ -92,7 +131,7 @@ void KeyValueStore::OpenFile() {
     count_ = 0;
     version_ = 0;
     if (writable_) {
-        RecoverInterruptedUpgrade();
+        const bool may_upgrade = RecoverInterruptedUpgrade();
         if (!OpenOrCreate(file_, path_, kDataDbVersionNew)) {
             Log().WriteFormatted(L"写文件失败 %s", {path_});
             return;
@@ -100,7 +139,16 @@ void KeyValueStore::OpenFile() {
         uint64_t size = 0;
         if (file_.Size(&size) && size < sizeof(DataDbHeader)) StartEmpty(file_, kDataDbVersionNew);
         LoadAll();
-        if (IsUpgradableDataDbVersion(version_)) Upgrade();
+        if (IsUpgradableDataDbVersion(version_)) {
+            // With a copy beside it that is not its own, an upgrade would
+            // replace that copy: the file stays as it is (and takes no
+            // values) until someone has looked at both.
+            if (may_upgrade) {
+                Upgrade();
+            } else {
+                Log().WriteFormatted(L"数据文件升级失败 %s", {path_});
+            }
+        }
         return;
     }
     if (!file_.OpenExisting(path_, false)) {
@@ -112,6 +160,12 @@ void KeyValueStore::OpenFile() {
 }
 
 FileLayout KeyValueStore::CurrentLayout() { return LayoutOf(file_, true); }
+
+bool KeyValueStore::RecordHolds(int32_t index, const ValueKey& key) {
+    unsigned char bytes[sizeof(DataDbRecord)];
+    return file_.ReadExactly(DataDbRecordOffset(version_, index), bytes, DataDbRecordSize(version_)) &&
+           DecodeDataDbRecord(version_, bytes).key == key;
+}
 
 void KeyValueStore::LoadAll() {
     index_.clear();
@@ -151,31 +205,48 @@ void KeyValueStore::LoadRecords(const FileLayout& layout, uint64_t start) {
     count_ = end;
 }
 
-void KeyValueStore::RecoverInterruptedUpgrade() {
-    DeleteFileAt(BackupTempPath(path_));  // an unfinished copy: data.db was not touched yet
-    const std::wstring backup = BackupPath(path_);
-    if (!FileExistsAt(backup)) return;
-    StoreFile copy;
-    if (!copy.OpenExisting(backup, false)) return;
-    const std::string original = copy.ReadAll();
-    copy.Close();
-    if (original.size() < sizeof(DataDbHeader)) return;
-    StoreFile file;
-    if (!file.OpenExisting(path_, true) && !file.CreateNew(path_)) return;
-    if (file.WriteAt(0, original.data(), original.size()) && file.Truncate(original.size()) && file.Flush()) {
+bool KeyValueStore::RecoverInterruptedUpgrade() {
+    DeleteUpgradeFile(UpgradeCopyTempPath(path_));  // an unfinished copy: data.db was not touched yet
+    const std::wstring copy_path = UpgradeCopyPath(path_);
+    if (!FileExistsAt(copy_path)) return true;
+    const std::optional<std::string> copy_header = HeaderBytes(copy_path);
+    const std::optional<std::string> header = HeaderBytes(path_);
+    // data.db holds nothing (missing, or cut before its header: a restore
+    // that died at its start), or still has the very header of the copy in
+    // an old layout: the upgrade wrote its records but never got to the
+    // header, which goes last.
+    const bool copy_is_old = copy_header && IsUpgradableDataDbVersion(HeaderVersion(*copy_header));
+    if (copy_is_old && (!header || *header == *copy_header)) {
+        SharedFile copy;
+        std::string original;
+        if (copy.OpenExisting(copy_path, false)) original = copy.ReadAll();
+        copy.Close();
+        SharedFile file;
+        const bool opened = file.OpenExisting(path_, true) || file.CreateNew(path_);
+        if (original.size() < sizeof(DataDbHeader) || !opened || !file.WriteAt(0, original.data(), original.size()) ||
+            !file.Truncate(original.size()) || !file.Flush()) {
+            return false;  // both stay for the next open; nothing is upgraded meanwhile
+        }
         file.Close();
-        DeleteFileAt(backup);
+        DeleteUpgradeFile(copy_path);
         Log().WriteFormatted(L"数据文件上次升级未完成,已从备份恢复 %s", {path_});
+        return true;
     }
+    if (header && (HeaderVersion(*header) == kDataDbVersionUpgraded || HeaderVersion(*header) == kDataDbVersionNew)) {
+        DeleteUpgradeFile(copy_path);  // the upgrade finished; only the copy's deletion did not
+        return true;
+    }
+    if (!g_notices.unused_copy.exchange(true)) Log().WriteFormatted(L"数据文件旁的升级备份未使用 %s", {copy_path});
+    return false;
 }
 
 void KeyValueStore::Upgrade() {
     const std::string original = file_.ReadAll();
     const auto upgraded = UpgradedDataDb(original);
-    const std::wstring backup = BackupPath(path_);
-    const std::wstring temp = BackupTempPath(path_);
+    const std::wstring backup = UpgradeCopyPath(path_);
+    const std::wstring temp = UpgradeCopyTempPath(path_);
     if (!upgraded || !WriteWholeFile(temp, original) || !RenameFileDurably(temp, backup)) {
-        DeleteFileAt(temp);
+        DeleteUpgradeFile(temp);
         Log().WriteFormatted(L"数据文件升级失败 %s", {path_});
         return;
     }
@@ -187,12 +258,12 @@ void KeyValueStore::Upgrade() {
     const bool ok = file_.WriteAt(header, bytes.data() + header, bytes.size() - header) && file_.Flush() &&
                     file_.WriteAt(0, bytes.data(), header) && file_.Truncate(bytes.size()) && file_.Flush();
     if (ok) {
-        DeleteFileAt(backup);
+        DeleteUpgradeFile(backup);
         version_ = kDataDbVersionUpgraded;
         return;
     }
     if (file_.WriteAt(0, original.data(), original.size()) && file_.Truncate(original.size()) && file_.Flush()) {
-        DeleteFileAt(backup);
+        DeleteUpgradeFile(backup);
     }
     Log().WriteFormatted(L"数据文件升级失败 %s", {path_});
 }
@@ -234,10 +305,25 @@ void KeyValueStore::WriteValue(std::string_view code, int32_t qualifier, int32_t
         layout.count = whole;
         layout.trusted = layout.whole;
     }
+    file_.ClearLastError();
     LoadRecords(layout, count_);
-    if (count_ != layout.whole) return;  // could not read what the file holds
-
-    const auto found = index_.find(key);
+    auto found = index_.find(key);
+    // The index is only as good as the file it was read from: another file
+    // of the same version may have taken data.db's place since. An update
+    // in place goes only where the key really is.
+    bool known = count_ == layout.whole;
+    if (known && found != index_.end() && !RecordHolds(found->second.index, key)) {
+        LoadAll();
+        found = index_.find(key);
+        known = count_ == layout.whole && (found == index_.end() || RecordHolds(found->second.index, key));
+    }
+    if (!known) {
+        // What the file holds could not be read (a read error, or a
+        // concurrent truncation, which leaves no error code): a record
+        // written now could land on one we do not know.
+        LogWriteFailure(kValueNotWritten, path_, file_);
+        return;
+    }
     const bool fresh = found == index_.end();
     const uint64_t index = fresh ? count_ : static_cast<uint64_t>(found->second.index);
     const uint32_t now = static_cast<uint32_t>(NowSeconds());
@@ -277,7 +363,7 @@ void KeyValueStore::AppendHistory(const ValueKey& key, int32_t period, uint32_t 
     std::wstring relative;
     const std::wstring path = HistoryPath(key.code, key.qualifier, key.assistant, key.slot, period, &relative);
     if (path.empty()) return;
-    StoreFile file;
+    SharedFile file;
     if (!OpenOrCreateHistory(file, directory_, relative, path)) {
         LogWriteFailure(kHistoryNotWritten, path, file);
         return;
@@ -301,7 +387,11 @@ void KeyValueStore::AppendHistory(const ValueKey& key, int32_t period, uint32_t 
     uint64_t count = n + 1;
     if (n > 0) {
         HistoryEntry last{};
-        if (!file.ReadExactly(HistoryEntryOffset(n - 1), &last, sizeof last)) return;
+        file.ClearLastError();
+        if (!file.ReadExactly(HistoryEntryOffset(n - 1), &last, sizeof last)) {
+            LogWriteFailure(kHistoryNotWritten, path, file);
+            return;
+        }
         switch (PlanHistoryAppend(bucket_period, key.slot, last.time, entry_time)) {
             case HistoryAppend::Append: break;
             case HistoryAppend::OverwriteLast:
@@ -363,7 +453,7 @@ std::vector<HistoryPoint> KeyValueStore::ReadHistory(std::string_view code, int3
     const std::wstring path = HistoryPath(code, qualifier, assistant, slot, period, &relative);
     if (path.empty()) return points;
     StoreMutex::Hold hold(mutex_);
-    StoreFile file;
+    SharedFile file;
     if (writable_) {
         if (!OpenOrCreateHistory(file, directory_, relative, path)) return points;
     } else if (!file.OpenExisting(path, false)) {
@@ -391,6 +481,11 @@ bool KeyValueStore::ReloadIfChanged() {
     }
     write_time_ = now;
     return changed;
+}
+
+void ResetKeyValueStoreNotices() {
+    g_notices.unused_copy = false;
+    g_notices.delete_failed = false;
 }
 
 void KeyValueStore::Close() {

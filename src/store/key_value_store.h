@@ -82,13 +82,19 @@ private:
     // Open step 3 (writable) or 4 (read-only); the mutex is held.
     void OpenFile();
     FileLayout CurrentLayout();
+    // Whether the record at `index` in the file is the key's.
+    bool RecordHolds(int32_t index, const ValueKey& key);
     // Reads records [start, layout.trusted) into the index; a layout behind
     // what is already loaded (the file shrank) or of another version reloads
     // all of it.
     void LoadRecords(const FileLayout& layout, uint64_t start);
     void LoadAll();
     void Upgrade();
-    void RecoverInterruptedUpgrade();
+    // Deals with what an upgrade cut short left beside data.db: restores
+    // the copy when data.db shows the upgrade did not finish, deletes it
+    // when it did. False when data.db must not be upgraded now (a copy that
+    // belongs to no upgrade of this file, or a restore that failed).
+    bool RecoverInterruptedUpgrade();
     void AppendHistory(const ValueKey& key, int32_t period, uint32_t entry_time, double value);
     // The history file of a key, or empty (with a log line) when the code
     // cannot be a path component.
@@ -103,7 +109,10 @@ private:
     std::wstring directory_;  // of data.db, with a trailing backslash: the base of the history files
     int64_t write_time_ = 0;  // last-write time of data.db as last seen
     StoreMutex mutex_;
-    StoreFile file_;
+    SharedFile file_;
 };
+
+// The lines the store writes once per process may be written again (tests).
+void ResetKeyValueStoreNotices();
 
 }  // namespace pintle

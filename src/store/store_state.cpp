@@ -46,6 +46,7 @@ void ReleaseStores() {
 void ResetStoreState() {
     ReleaseStores();
     g_stores = StoreState{};
+    ResetKeyValueStoreNotices();
 }
 
 }  // namespace pintle

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <map>
 #include <thread>
 
 #include "common/text.h"
@@ -73,30 +74,75 @@ TEST_F(StoreFiles, OldVersionsAreUpgradedWhenWritableAndReadInTheirOwnLayoutWhen
         const uint8_t period = version == 2 ? 3 : 0;
         EXPECT_EQ(Bytes(), Head(3, 3) + Rec48("600000", 2, 0, 10001, period, 1.5, 1000) +
                                Rec48("000001", 0, 0, 100, 0, 8, 2500) + Rec48("600000", 2, 0, 10001, period, 2.5, 3000));
-        EXPECT_FALSE(FileExists(Db() + L".bak"));
+        EXPECT_FALSE(FileExists(Db() + L".pintle-upgrade"));
         EXPECT_EQ(writer.ReadValue("000001", 0, 0, 100).value, 8.0);
     }
     EXPECT_TRUE(Log().empty());
 }
 
-TEST_F(StoreFiles, AnUpgradeCutShortIsRedoneFromItsCopyAndAFailedOneLeavesTheOldFile) {
-    const std::string old = Head(2, 1) + Rec40("600000", 0, 100, 0, 1.5, 1000);
-    WriteFileBytes(Db() + L".bak", old);
-    WriteFileBytes(Db(), Head(2, 1) + Rec48("600000", 0, 0, 100, 0, 1.5, 1000).substr(0, 30));  // died half way
-    KeyValueStore().Open(Db(), true);
-    EXPECT_EQ(Bytes(), Head(3, 1) + Rec48("600000", 0, 0, 100, 0, 1.5, 1000));
-    EXPECT_FALSE(FileExists(Db() + L".bak"));
-
-    WriteFileBytes(Db(), old);
-    ASSERT_TRUE(CreateDirectoryW((Db() + L".bak.tmp").c_str(), nullptr));  // the copy cannot be made
+// What an upgrade left beside data.db is used only when data.db itself shows
+// that the upgrade did not finish; a copy under any other name is the
+// user's and is never touched.
+TEST_F(StoreFiles, OnlyTheUpgradesOwnCopyIsRestoredAndOnlyWhenDataDbShowsTheUpgradeCutShort) {
+    const std::string a = Rec48("600000", 0, 0, 100, 0, 1.5, 1000), b = Rec48("000001", 0, 0, 100, 0, 2.5, 2000);
+    const std::string v4 = Head(4, 2) + a + b, old = Head(2, 1) + Rec40("600000", 0, 100, 0, 1.5, 1000);
+    const std::string upgraded = Head(3, 1) + Rec48("600000", 0, 0, 100, 0, 1.5, 1000);
+    const std::wstring copy = L"data.db.pintle-upgrade";
+    struct Case {
+        const char* what;
+        std::map<std::wstring, std::string> before;  // an empty name: no data.db
+        std::string db_after;
+        std::map<std::wstring, std::string> beside_after;
+        std::vector<std::string> log;
+    };
+    const std::string restored = "数据文件上次升级未完成,已从备份恢复 " + Path();
+    const std::vector<Case> cases = {
+        {"the user's own .bak", {{L"data.db", v4}, {L"data.db.bak", Head(4, 1) + a}}, v4,
+         {{L"data.db.bak", Head(4, 1) + a}}, {}},
+        {"records written, header not yet", {{L"data.db", Head(2, 1) + upgraded.substr(8, 30)}, {copy, old}}, upgraded,
+         {}, {restored}},
+        {"data.db missing", {{copy, old}}, upgraded, {}, {restored}},
+        {"upgrade finished, copy left", {{L"data.db", upgraded}, {copy, old}, {copy + L".tmp", "x"}}, upgraded, {}, {}},
+        {"a copy of another file", {{L"data.db", Head(2, 0)}, {copy, old}}, Head(2, 0), {{copy, old}},
+         {"数据文件旁的升级备份未使用 " + Path(copy), "数据文件升级失败 " + Path(), "数据文件升级失败 " + Path()}},
+        {"said once per process", {{L"data.db", Head(2, 0)}, {copy, old}}, Head(2, 0), {{copy, old}},
+         {"数据文件升级失败 " + Path(), "数据文件升级失败 " + Path()}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        for (const wchar_t* f : {L"data.db", L"data.db.bak", L"data.db.pintle-upgrade", L"data.db.pintle-upgrade.tmp"})
+            DeleteFileW(dir_.File(f).c_str());
+        for (const auto& [name, bytes] : c.before) ASSERT_TRUE(WriteFileBytes(dir_.File(name), bytes));
+        const std::size_t lines = Log().size();
+        for (int run = 0; run < 2; ++run) KeyValueStore().Open(Db(), true);  // and a restart
+        EXPECT_EQ(Bytes(), c.db_after);
+        for (const wchar_t* f : {L"data.db.bak", L"data.db.pintle-upgrade", L"data.db.pintle-upgrade.tmp"}) {
+            const auto kept = c.beside_after.find(f);
+            EXPECT_EQ(FileExists(dir_.File(f)), kept != c.beside_after.end()) << WideToUtf8(f);
+            if (kept != c.beside_after.end()) EXPECT_EQ(Bytes(f), kept->second);
+        }
+        const auto log = Log();
+        EXPECT_EQ(std::vector<std::string>(log.begin() + lines, log.end()), c.log);
+    }
     KeyValueStore store;
     store.Open(Db(), true);
-    store.WriteValue("000001", 0, 0, 100, 2, 0, kNoBarTime);
+    EXPECT_EQ(store.ReadValue("600000", 0, 0, 100).value, 0.0);  // the unused copy stays unread
+
+    // The copy cannot be made: the old file stays, and takes no values.
+    WriteFileBytes(Db(), old);
+    DeleteFileW(dir_.File(copy).c_str());
+    ASSERT_TRUE(CreateDirectoryW((Db() + L".pintle-upgrade.tmp").c_str(), nullptr));
+    const std::size_t lines = Log().size();
+    KeyValueStore failed;
+    failed.Open(Db(), true);
+    failed.WriteValue("000001", 0, 0, 100, 2, 0, kNoBarTime);
     EXPECT_EQ(Bytes(), old);
-    EXPECT_EQ(store.ReadValue("600000", 0, 0, 100).value, 1.5);
-    EXPECT_EQ(Log(), (std::vector<std::string>{"数据文件上次升级未完成,已从备份恢复 " + Path(),
-                                               "数据文件升级失败 " + Path(),
-                                               "数据文件异常,不写入 " + Path() + " 版本=2 记录数=1"}));
+    EXPECT_EQ(failed.ReadValue("600000", 0, 0, 100).value, 1.5);
+    const auto log = Log();
+    EXPECT_EQ(std::vector<std::string>(log.begin() + lines, log.end()),
+              (std::vector<std::string>{"删除升级备份失败 " + Path(copy + L".tmp") + " 错误码=5",
+                                        "数据文件升级失败 " + Path(),
+                                        "数据文件异常,不写入 " + Path() + " 版本=2 记录数=1"}));
 }
 
 TEST_F(StoreFiles, HistoryKeepsOneEntryPerBucketOfThePeriod) {
@@ -180,7 +226,7 @@ TEST_F(StoreFiles, FilesWrittenBySomeoneElseAreNeverMadeWorse) {
     EXPECT_EQ(Log().back(), "历史文件异常,不写入 " + Path(history) + " 记录数=-3");
 }
 
-TEST_F(StoreFiles, AWriterCatchesUpWithRecordsAnotherWriterAppended) {
+TEST_F(StoreFiles, AWriterCatchesUpWithRecordsAnotherWriterAppendedAndWithAReplacedFile) {
     KeyValueStore first, second;
     first.Open(Db(), true);
     second.Open(Db(), true);
@@ -190,6 +236,14 @@ TEST_F(StoreFiles, AWriterCatchesUpWithRecordsAnotherWriterAppended) {
     first.WriteValue("000003", 0, 0, 100, 4, 0, kNoBarTime);
     EXPECT_EQ(Bytes(), Head(4, 3) + Rec48("000001", 0, 0, 100, 0, 1, kNow) + Rec48("000002", 0, 0, 100, 0, 3, kNow) +
                            Rec48("000003", 0, 0, 100, 0, 4, kNow));
+
+    // Another file of the same version takes data.db's place, the known key
+    // at a lower index: the update goes where the key is now.
+    const std::string others = Rec48("000004", 0, 0, 100, 0, 8, 1000) + Rec48("000005", 0, 0, 100, 0, 9, 1000);
+    ASSERT_TRUE(WriteFileBytes(Db(), Head(4, 3) + Rec48("000003", 0, 0, 100, 0, 7, 1000) + others));
+    first.WriteValue("000003", 0, 0, 100, 5, 0, kNoBarTime);
+    EXPECT_EQ(Bytes(), Head(4, 3) + Rec48("000003", 0, 0, 100, 0, 5, kNow) + others);
+    EXPECT_EQ(first.ReadValue("000005", 0, 0, 100).value, 9.0);
 }
 
 TEST_F(StoreFiles, ReloadWhenTheFileTimeMovesAndAnAbandonedMutexIsTaken) {

@@ -1,7 +1,8 @@
-// The store's file adapter for the native build, over the in-memory files of
-// memory_files.h. File times are the clock's seconds at the last write.
-// Opened files stay readable after their name is deleted or replaced, as
-// with the delete sharing the Windows adapter asks for.
+// The file adapter of the native build (common/shared_file.h and the store's
+// mutex), over the in-memory files of memory_files.h. File times are the
+// clock's seconds at the last write. Opened files stay readable after their
+// name is deleted or replaced, as with the delete sharing the Windows adapter
+// asks for; a file created private cannot be opened again while it is open.
 #include <algorithm>
 #include <map>
 #include <memory>
@@ -10,6 +11,7 @@
 
 #include "common/clock.h"
 #include "memory_files.h"
+#include "common/shared_file.h"
 #include "store/store_files.h"
 
 namespace pintle {
@@ -19,6 +21,8 @@ namespace {
 constexpr uint32_t kFileNotFound = 2;
 constexpr uint32_t kAccessDenied = 5;
 constexpr uint32_t kWriteFault = 29;
+constexpr uint32_t kReadFault = 30;
+constexpr uint32_t kSharingViolation = 32;
 constexpr uint32_t kFileExists = 80;
 constexpr uint32_t kDiskFull = 112;
 
@@ -26,11 +30,25 @@ struct MemoryFile {
     std::string bytes;
     int64_t write_time = 0;
     bool read_only = false;
+    int64_t unreadable_from = -1;  // reads that reach this offset fail (-1: none)
+    int open_handles = 0;
+    bool private_open = false;  // open through CreatePrivate: nobody else may open it
 };
 
 struct Handle {
+    Handle(std::shared_ptr<MemoryFile> f, bool w, bool p = false) : file(std::move(f)), writable(w), is_private(p) {
+        ++file->open_handles;
+        file->private_open = file->private_open || is_private;
+    }
+    ~Handle() {
+        --file->open_handles;
+        if (is_private) file->private_open = false;
+    }
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
     std::shared_ptr<MemoryFile> file;
     bool writable = false;
+    bool is_private = false;
 };
 
 struct Disk {
@@ -38,6 +56,12 @@ struct Disk {
     std::map<std::wstring, std::shared_ptr<MemoryFile>> files;
     int64_t capacity = -1;
     int64_t writes_left = -1;
+    // Crash points: every call that changes a file is counted; the one
+    // numbered `crash_at` is not carried out, the files as they are then are
+    // kept in `crashed`, and the call throws.
+    int64_t mutating_calls = 0;
+    int64_t crash_at = -1;
+    std::map<std::wstring, std::string> crashed;
 
     uint64_t Used() const {
         uint64_t used = 0;
@@ -65,6 +89,23 @@ Disk& TheDisk() {
 }
 
 Handle* AsHandle(void* h) { return static_cast<Handle*>(h); }
+
+// Called (with the disk's lock held) before every call that would change a
+// file: counts it, and plays the crash of the process at the chosen call.
+void Mutating() {
+    Disk& disk = TheDisk();
+    if (++disk.mutating_calls != disk.crash_at) return;
+    disk.crashed.clear();
+    for (const auto& [name, file] : disk.files) disk.crashed[name] = file->bytes;
+    throw native::CrashPoint{};
+}
+
+// Another handle may not open a file that was created private.
+bool SharingRefused(const std::shared_ptr<MemoryFile>& file, uint32_t* error) {
+    if (!file || !file->private_open) return false;
+    *error = kSharingViolation;
+    return true;
+}
 
 
 std::shared_ptr<MemoryFile> Find(const std::wstring& path) {
@@ -138,21 +179,51 @@ void SetReadOnly(const std::wstring& path, bool read_only) {
     if (const auto file = Find(path)) file->read_only = read_only;
 }
 
+void SetUnreadableFrom(const std::wstring& path, int64_t offset) {
+    std::lock_guard<std::recursive_mutex> hold(TheDisk().lock);
+    if (const auto file = Find(path)) file->unreadable_from = offset;
+}
+
+void CountMutatingCalls() {
+    std::lock_guard<std::recursive_mutex> hold(TheDisk().lock);
+    TheDisk().mutating_calls = 0;
+    TheDisk().crash_at = -1;
+}
+
+int64_t MutatingCalls() {
+    std::lock_guard<std::recursive_mutex> hold(TheDisk().lock);
+    return TheDisk().mutating_calls;
+}
+
+void CrashAtMutatingCall(int64_t k) {
+    std::lock_guard<std::recursive_mutex> hold(TheDisk().lock);
+    TheDisk().mutating_calls = 0;
+    TheDisk().crash_at = k;
+    TheDisk().crashed.clear();
+}
+
+std::map<std::wstring, std::string> FilesAtCrash() {
+    std::lock_guard<std::recursive_mutex> hold(TheDisk().lock);
+    TheDisk().crash_at = -1;
+    return TheDisk().crashed;
+}
+
 }  // namespace native
 
-bool StoreFile::OpenExisting(const std::wstring& path, bool writable) {
+bool SharedFile::OpenExisting(const std::wstring& path, bool writable) {
     Close();
     std::lock_guard<std::recursive_mutex> hold(TheDisk().lock);
     auto file = Find(path);
+    if (SharingRefused(file, &error_)) return false;
     if (!file || (writable && file->read_only)) {
         error_ = file ? kAccessDenied : kFileNotFound;
         return false;
     }
-    handle_ = new Handle{std::move(file), writable};
+    handle_ = new Handle(std::move(file), writable);
     return true;
 }
 
-bool StoreFile::CreateNew(const std::wstring& path) {
+bool SharedFile::CreateNew(const std::wstring& path) {
     {
         std::lock_guard<std::recursive_mutex> hold(TheDisk().lock);
         if (Find(path)) {
@@ -164,17 +235,20 @@ bool StoreFile::CreateNew(const std::wstring& path) {
     return Create(path);
 }
 
-bool StoreFile::Create(const std::wstring& path) {
-    Close();
-    std::lock_guard<std::recursive_mutex> hold(TheDisk().lock);
+namespace {
+
+// Create and CreatePrivate: an existing file is emptied.
+Handle* CreateHandle(const std::wstring& path, bool is_private, uint32_t* error) {
     Disk& disk = TheDisk();
     auto file = Find(path);
-    if (file && file->read_only) {
-        error_ = kAccessDenied;
-        return false;
+    if (SharingRefused(file, error)) return nullptr;
+    if (file && (file->read_only || (is_private && file->open_handles > 0))) {
+        *error = file->read_only ? kAccessDenied : kSharingViolation;
+        return nullptr;
     }
     uint64_t room = 0;
-    if (!disk.Room(&room, &error_)) return false;
+    if (!disk.Room(&room, error)) return nullptr;
+    Mutating();
     if (file) {
         file->bytes.clear();
     } else {
@@ -183,25 +257,46 @@ bool StoreFile::Create(const std::wstring& path) {
     }
     file->write_time = NowSeconds();
     disk.CountWrite();
-    handle_ = new Handle{std::move(file), true};
-    return true;
+    return new Handle(std::move(file), true, is_private);
 }
 
-void StoreFile::Close() {
+}  // namespace
+
+bool SharedFile::Create(const std::wstring& path) {
+    Close();
+    std::lock_guard<std::recursive_mutex> hold(TheDisk().lock);
+    handle_ = CreateHandle(path, false, &error_);
+    return IsOpen();
+}
+
+bool SharedFile::CreatePrivate(const std::wstring& path) {
+    Close();
+    std::lock_guard<std::recursive_mutex> hold(TheDisk().lock);
+    handle_ = CreateHandle(path, true, &error_);
+    return IsOpen();
+}
+
+void SharedFile::Close() {
+    std::lock_guard<std::recursive_mutex> hold(TheDisk().lock);
     delete AsHandle(std::exchange(handle_, nullptr));
 }
 
-std::size_t StoreFile::ReadAt(uint64_t offset, void* buffer, std::size_t size) {
+std::size_t SharedFile::ReadAt(uint64_t offset, void* buffer, std::size_t size) {
     if (!handle_) return 0;
     std::lock_guard<std::recursive_mutex> hold(TheDisk().lock);
-    const std::string& bytes = AsHandle(handle_)->file->bytes;
+    const MemoryFile& file = *AsHandle(handle_)->file;
+    if (file.unreadable_from >= 0 && offset + size > static_cast<uint64_t>(file.unreadable_from)) {
+        error_ = kReadFault;
+        return 0;
+    }
+    const std::string& bytes = file.bytes;
     if (offset >= bytes.size()) return 0;
     const std::size_t n = std::min<uint64_t>(size, bytes.size() - offset);
     std::copy_n(bytes.data() + offset, n, static_cast<char*>(buffer));
     return n;
 }
 
-bool StoreFile::WriteAt(uint64_t offset, const void* data, std::size_t size) {
+bool SharedFile::WriteAt(uint64_t offset, const void* data, std::size_t size) {
     if (!handle_ || !AsHandle(handle_)->writable) {
         error_ = kAccessDenied;
         return false;
@@ -210,6 +305,7 @@ bool StoreFile::WriteAt(uint64_t offset, const void* data, std::size_t size) {
     MemoryFile& file = *AsHandle(handle_)->file;
     uint64_t room = 0;
     if (!TheDisk().Room(&room, &error_)) return false;
+    Mutating();
     const uint64_t end = offset + size;
     std::size_t fits = size;
     if (end > file.bytes.size() && end - file.bytes.size() > room) {
@@ -226,25 +322,26 @@ bool StoreFile::WriteAt(uint64_t offset, const void* data, std::size_t size) {
     return fits == size;
 }
 
-bool StoreFile::Flush() { return handle_ != nullptr; }
+bool SharedFile::Flush() { return handle_ != nullptr; }
 
-bool StoreFile::Size(uint64_t* size) {
+bool SharedFile::Size(uint64_t* size) {
     if (!handle_) return false;
     std::lock_guard<std::recursive_mutex> hold(TheDisk().lock);
     *size = AsHandle(handle_)->file->bytes.size();
     return true;
 }
 
-bool StoreFile::Truncate(uint64_t size) {
+bool SharedFile::Truncate(uint64_t size) {
     if (!handle_ || !AsHandle(handle_)->writable) {
         error_ = kAccessDenied;
         return false;
     }
     std::lock_guard<std::recursive_mutex> hold(TheDisk().lock);
+    Mutating();
     return Resize(*AsHandle(handle_)->file, size, &error_);
 }
 
-std::string StoreFile::ReadAll() {
+std::string SharedFile::ReadAll() {
     if (!handle_) return {};
     std::lock_guard<std::recursive_mutex> hold(TheDisk().lock);
     return AsHandle(handle_)->file->bytes;
@@ -285,6 +382,7 @@ bool TouchFileWriteTime(const std::wstring& path) {
     std::lock_guard<std::recursive_mutex> hold(TheDisk().lock);
     const auto file = Find(path);
     if (!file) return false;
+    Mutating();
     file->write_time = NowSeconds();
     return true;
 }
@@ -296,28 +394,48 @@ bool FileExistsAt(const std::wstring& path) {
     return Find(path) != nullptr;
 }
 
-bool DeleteFileAt(const std::wstring& path) {
+bool DeleteFileAt(const std::wstring& path, uint32_t* error) {
     std::lock_guard<std::recursive_mutex> hold(TheDisk().lock);
     const auto file = Find(path);
-    if (!file || file->read_only) return false;
-    TheDisk().files.erase(path);
-    return true;
+    uint32_t why = 0;
+    if (!file) {
+        why = kFileNotFound;
+    } else if (file->read_only) {
+        why = kAccessDenied;
+    } else if (!SharingRefused(file, &why)) {
+        Mutating();
+        TheDisk().files.erase(path);
+        return true;
+    }
+    if (error) *error = why;
+    return false;
 }
 
-bool RenameFileDurably(const std::wstring& from, const std::wstring& to) {
+bool RenameFileDurably(const std::wstring& from, const std::wstring& to, uint32_t* error) {
     std::lock_guard<std::recursive_mutex> hold(TheDisk().lock);
     Disk& disk = TheDisk();
     const auto file = Find(from);
     const auto target = Find(to);
-    if (!file || file->read_only || (target && target->read_only) || disk.writes_left == 0) return false;
-    disk.files[to] = file;
-    disk.files.erase(from);
-    disk.CountWrite();
-    return true;
+    uint32_t why = 0;
+    if (!file) {
+        why = kFileNotFound;
+    } else if (file->read_only || (target && target->read_only)) {
+        why = kAccessDenied;
+    } else if (disk.writes_left == 0) {
+        why = kWriteFault;
+    } else if (!SharingRefused(file, &why) && !SharingRefused(target, &why)) {
+        Mutating();
+        disk.files[to] = file;
+        disk.files.erase(from);
+        disk.CountWrite();
+        return true;
+    }
+    if (error) *error = why;
+    return false;
 }
 
-bool WriteWholeFile(const std::wstring& path, const std::string& bytes) {
-    StoreFile file;
+bool WriteWholeFile(const std::wstring& path, std::string_view bytes) {
+    SharedFile file;
     if (!file.Create(path)) return false;
     return file.WriteAt(0, bytes.data(), bytes.size()) && file.Flush();
 }

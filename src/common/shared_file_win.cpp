@@ -1,4 +1,4 @@
-#include "store/store_files.h"
+#include "common/shared_file.h"
 
 #include <windows.h>
 
@@ -8,7 +8,6 @@
 namespace pintle {
 namespace {
 
-constexpr wchar_t kStoreMutexName[] = L"Global\\KovaltKeyValueDB";
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 constexpr int64_t kEpochDiff = 11644473600LL;  // seconds from 1601 to 1970
 
@@ -28,45 +27,57 @@ OVERLAPPED At(uint64_t offset) {
 
 }  // namespace
 
-bool StoreFile::OpenExisting(const std::wstring& path, bool writable) {
+bool SharedFile::OpenExisting(const std::wstring& path, bool writable) {
     Close();
     handle_ = OpenHandle(path, writable ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ, OPEN_EXISTING);
     if (!handle_) error_ = GetLastError();
     return IsOpen();
 }
 
-bool StoreFile::Create(const std::wstring& path) {
+bool SharedFile::Create(const std::wstring& path) {
     Close();
     handle_ = OpenHandle(path, GENERIC_READ | GENERIC_WRITE, CREATE_ALWAYS);
     if (!handle_) error_ = GetLastError();
     return IsOpen();
 }
 
-bool StoreFile::CreateNew(const std::wstring& path) {
+bool SharedFile::CreatePrivate(const std::wstring& path) {
+    Close();
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    handle_ = h == INVALID_HANDLE_VALUE ? nullptr : h;
+    if (!handle_) error_ = GetLastError();
+    return IsOpen();
+}
+
+bool SharedFile::CreateNew(const std::wstring& path) {
     Close();
     handle_ = OpenHandle(path, GENERIC_READ | GENERIC_WRITE, CREATE_NEW);
     if (!handle_) error_ = GetLastError();
     return IsOpen();
 }
 
-void StoreFile::Close() {
+void SharedFile::Close() {
     if (handle_) CloseHandle(AsHandle(std::exchange(handle_, nullptr)));
 }
 
-std::size_t StoreFile::ReadAt(uint64_t offset, void* buffer, std::size_t size) {
+std::size_t SharedFile::ReadAt(uint64_t offset, void* buffer, std::size_t size) {
     if (!handle_) return 0;
     std::size_t done = 0;
     while (done < size) {
         OVERLAPPED o = At(offset + done);
         const DWORD want = static_cast<DWORD>(std::min<std::size_t>(size - done, 1u << 24));
         DWORD got = 0;
-        if (!ReadFile(AsHandle(handle_), static_cast<char*>(buffer) + done, want, &got, &o) || got == 0) break;
+        if (!ReadFile(AsHandle(handle_), static_cast<char*>(buffer) + done, want, &got, &o)) {
+            if (GetLastError() != ERROR_HANDLE_EOF) error_ = GetLastError();
+            break;
+        }
+        if (got == 0) break;
         done += got;
     }
     return done;
 }
 
-bool StoreFile::WriteAt(uint64_t offset, const void* data, std::size_t size) {
+bool SharedFile::WriteAt(uint64_t offset, const void* data, std::size_t size) {
     if (!handle_) return false;
     std::size_t done = 0;
     while (done < size) {
@@ -82,16 +93,21 @@ bool StoreFile::WriteAt(uint64_t offset, const void* data, std::size_t size) {
     return true;
 }
 
-bool StoreFile::Flush() { return handle_ && FlushFileBuffers(AsHandle(handle_)); }
+bool SharedFile::Flush() {
+    if (!handle_) return false;
+    if (FlushFileBuffers(AsHandle(handle_))) return true;
+    error_ = GetLastError();
+    return false;
+}
 
-bool StoreFile::Size(uint64_t* size) {
+bool SharedFile::Size(uint64_t* size) {
     LARGE_INTEGER li{};
     if (!handle_ || !GetFileSizeEx(AsHandle(handle_), &li)) return false;
     *size = static_cast<uint64_t>(li.QuadPart);
     return true;
 }
 
-bool StoreFile::Truncate(uint64_t size) {
+bool SharedFile::Truncate(uint64_t size) {
     if (!handle_) return false;
     FILE_END_OF_FILE_INFO info{};
     info.EndOfFile.QuadPart = static_cast<LONGLONG>(size);
@@ -100,35 +116,12 @@ bool StoreFile::Truncate(uint64_t size) {
     return false;
 }
 
-std::string StoreFile::ReadAll() {
+std::string SharedFile::ReadAll() {
     uint64_t size = 0;
     if (!Size(&size) || size > (uint64_t{1} << 31)) return {};
     std::string bytes(static_cast<std::size_t>(size), '\0');
     bytes.resize(ReadAt(0, bytes.data(), bytes.size()));
     return bytes;
-}
-
-StoreMutex::~StoreMutex() { Close(); }
-
-bool StoreMutex::Create(uint32_t* error) {
-    if (handle_) return true;
-    handle_ = CreateMutexW(nullptr, FALSE, kStoreMutexName);
-    if (!handle_ && error) *error = GetLastError();
-    return handle_ != nullptr;
-}
-
-void StoreMutex::Close() {
-    if (handle_) CloseHandle(AsHandle(std::exchange(handle_, nullptr)));
-}
-
-StoreMutex::Hold::Hold(StoreMutex& mutex) : handle_(mutex.handle_) {
-    if (!handle_) return;
-    const DWORD r = WaitForSingleObject(AsHandle(handle_), INFINITE);
-    acquired_ = r == WAIT_OBJECT_0 || r == WAIT_ABANDONED;
-}
-
-StoreMutex::Hold::~Hold() {
-    if (acquired_) ReleaseMutex(AsHandle(handle_));
 }
 
 int64_t FileWriteTimeSeconds(const std::wstring& path) {
@@ -159,14 +152,20 @@ void CreateParentDirectories(const std::wstring& base_dir, const std::wstring& r
 
 bool FileExistsAt(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-bool DeleteFileAt(const std::wstring& path) { return DeleteFileW(path.c_str()) != 0; }
-
-bool RenameFileDurably(const std::wstring& from, const std::wstring& to) {
-    return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+bool DeleteFileAt(const std::wstring& path, uint32_t* error) {
+    if (DeleteFileW(path.c_str())) return true;
+    if (error) *error = GetLastError();
+    return false;
 }
 
-bool WriteWholeFile(const std::wstring& path, const std::string& bytes) {
-    StoreFile file;
+bool RenameFileDurably(const std::wstring& from, const std::wstring& to, uint32_t* error) {
+    if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
+    if (error) *error = GetLastError();
+    return false;
+}
+
+bool WriteWholeFile(const std::wstring& path, std::string_view bytes) {
+    SharedFile file;
     if (!file.Create(path)) return false;
     return file.WriteAt(0, bytes.data(), bytes.size()) && file.Flush();
 }
