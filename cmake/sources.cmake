@@ -20,6 +20,7 @@ set(PINTLE_BYTE_SOURCES
   src/assistant/order_line.cpp
   src/net/local_date.cpp
   src/net/share_bonus_page.cpp
+  src/blocks/block_edits.cpp
   src/blocks/block_files.cpp
   src/screening/result_lines.cpp
   src/state/block_readers.cpp

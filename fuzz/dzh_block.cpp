@@ -1,7 +1,9 @@
 // A DZH block file of any bytes (any format, any length, an ".slf" path or
 // not), read, counted, and edited with keys made from any label. An edit
 // either leaves the file alone or changes exactly the one record it was
-// asked to change: every other byte stays, in its place.
+// asked to change: every other byte stays, in its place. A file as the
+// terminal writes it, with a key as the terminal writes it, always takes
+// the edit.
 #include <algorithm>
 
 #include "blocks/blocks.h"
@@ -13,6 +15,28 @@ using namespace pintle;
 using namespace pintle::fuzz;
 
 constexpr std::size_t kChoiceBytes = 32;
+
+bool Digits(std::string_view text) {
+    return std::all_of(text.begin(), text.end(), [](char ch) { return ch >= '0' && ch <= '9'; });
+}
+
+// "SH" or "SZ" and six digits: what the terminal writes for a stock.
+bool ValidEntry(std::string_view text) {
+    return text.size() == 8 && text[0] == 'S' && (text[1] == 'H' || text[1] == 'Z') && Digits(text.substr(2));
+}
+
+// A file as the terminal writes it: format 0xA5 or 0xA6, then whole records,
+// each a valid entry and zeros. Such a file must always take an edit.
+bool WellFormed(std::string_view bytes, const DzhBlockFile& file) {
+    if (file.format != 0xA5 && file.format != 0xA6) return false;
+    const std::size_t header = file.layout.header_size, record = file.layout.record_size;
+    if (bytes.size() < header || (bytes.size() - header) % record != 0) return false;
+    for (std::size_t at = header; at < bytes.size(); at += record) {
+        const std::string_view r = bytes.substr(at, record);
+        if (!ValidEntry(r.substr(0, 8)) || r.substr(8).find_first_not_of('\0') != std::string_view::npos) return false;
+    }
+    return true;
+}
 
 }  // namespace
 
@@ -40,6 +64,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     const bool present = std::find(texts.begin(), texts.end(), key) != texts.end();
 
     const DzhEdit add = AddDzhEntry(bytes, slf, key, top, format);
+    const DzhEdit remove = RemoveDzhEntry(bytes, slf, key);
+    if (WellFormed(bytes, file) && ValidEntry(key)) {
+        FUZZ_CHECK((present ? remove : add).status == DzhEditStatus::kRewrite);
+    }
     FUZZ_CHECK((add.status == DzhEditStatus::kUnchanged) == present);
     if (add.status == DzhEditStatus::kRewrite) {
         std::vector<std::string> expected = texts;
@@ -57,7 +85,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
         }
     }
 
-    const DzhEdit remove = RemoveDzhEntry(bytes, slf, key);
     FUZZ_CHECK((remove.status == DzhEditStatus::kUnchanged) == !present);
     if (remove.status == DzhEditStatus::kRewrite) {
         std::vector<std::string> expected = texts;

@@ -9,9 +9,14 @@
 // rewritten by writing a new file beside it and moving that over it, so a
 // failure half way leaves the old file whole.
 //
-// Threads: nothing here takes the call lock (the terminals' files have no
-// lock of their own either); the one piece of process-wide state is a single
-// word. Two edits of the same file at the same moment: the later one wins.
+// Threads: nothing here takes the call lock. Every read-edit-replace of one
+// block file holds that file's named mutex (block_lock.h), waited for at
+// most 2 s, so two edits of the same file at the same moment, from two
+// threads or two terminals, take turns and both entries land; an edit that
+// cannot get its turn changes nothing and says so in the log. The terminal
+// itself takes no such lock: an edit it saves in the very moment ours is
+// moved in can still be lost. Process-wide state: DzhBlockFormat, the mutex
+// handles and the log's throttles (block_edits.cpp, block_files_win.cpp).
 #pragma once
 #include <cstddef>
 #include <cstdint>
