@@ -9,6 +9,12 @@
 #include "log/log_line.h"
 
 namespace pintle {
+namespace {
+
+constexpr ULONGLONG kLogLockWaitMs = 1000;
+constexpr ULONGLONG kLogLockImpatienceMs = 60000;
+
+}  // namespace
 
 struct PluginLog::Impl {
     mutable CriticalSection lock;
@@ -20,6 +26,12 @@ struct PluginLog::Impl {
     std::string stamp;
     std::wstring text;
     std::string line;
+    // The last write put only part of its line on the disk (a full disk):
+    // the next line starts on a line of its own.
+    bool line_cut = false;
+    // Until this tick count, after a line that had to go without the append
+    // lock, each line tries the lock once and does not wait for it.
+    ULONGLONG impatient_until = 0;
 
     void Open() {
         file.reset();
@@ -44,28 +56,46 @@ struct PluginLog::Impl {
             stamp_second = now;
         }
         ComposeLogLineInto(line, stamp, message);
-        AppendLock one_at_a_time(file.get());
+        if (line_cut) line.insert(0, "\r\n");
+        AppendLock one_at_a_time(file.get(), impatient_until);
         DWORD written = 0;
         WriteFile(file.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+        // A write that put nothing down leaves the file as it was; one that
+        // put down part of the line leaves it cut.
+        if (written == line.size()) {
+            line_cut = false;
+        } else if (written > 0) {
+            line_cut = true;
+        }
     }
 
     // The appends of every process writing the file go one at a time. An
     // append is one write at the end on Windows, but not everywhere the DLL
     // runs (Wine finds the end and then writes there, so two terminals can
     // write at the same place and one line is lost). The lock is one byte far
-    // past any end, so it never stands in the way of a reader. Waited for at
-    // most a second: a line is not worth a frozen terminal, and it is then
-    // appended without the lock.
+    // past any end, so it never stands in the way of a reader. A line waits
+    // for it at most a second of real time (the tick count, not the clock
+    // seam, which a test may hold still): a line is not worth a frozen
+    // terminal, and it is then appended without the lock. For a minute
+    // after that, a lock that is held is not waited for at all, so a writer
+    // that keeps it (a hung process) costs each line one try, not a second.
     class AppendLock {
     public:
-        explicit AppendLock(HANDLE file) : file_(file) {
-            for (int tries = 0; tries < 1000; ++tries) {
+        AppendLock(HANDLE file, ULONGLONG& impatient_until) : file_(file) {
+            const ULONGLONG start = GetTickCount64();
+            const bool patient = start >= impatient_until;
+            for (;;) {
                 OVERLAPPED at = Where();
                 if (LockFileEx(file_, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) {
                     locked_ = true;
                     return;
                 }
                 if (GetLastError() != ERROR_LOCK_VIOLATION && GetLastError() != ERROR_IO_PENDING) return;
+                const ULONGLONG now = GetTickCount64();
+                if (!patient || now - start >= kLogLockWaitMs) {
+                    impatient_until = now + kLogLockImpatienceMs;
+                    return;
+                }
                 Sleep(1);
             }
         }

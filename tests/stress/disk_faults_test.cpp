@@ -14,12 +14,15 @@
 
 #include <windows.h>
 
+#include <cctype>
 #include <map>
+#include <regex>
 
 #include "common/text.h"
 #include "plugin/exports.h"
 #include "plugin/tdx_numbered.h"
 #include "store/store.h"
+#include "stress/bounded.h"
 #include "support/block_bytes.h"
 #include "support/plugin_sandbox.h"
 #include "support/store_bytes.h"
@@ -66,9 +69,7 @@ void FillDisk(const std::wstring& file) {
     }
 }
 
-TEST(DiskFaults, AFullDiskShortensNoFileAndTheLogSaysWhatFailed) {
-    const std::wstring dir = Env(L"PINTLE_FULL_DISK_DIR");
-    if (dir.empty()) GTEST_SKIP() << "run by disk_faults.sh, which makes the small file system";
+void FullDisk(const std::wstring& dir) {
     const bool tmpfs = Env(L"PINTLE_FULL_DISK_MODE") == L"tmpfs";
     for (const wchar_t* d : {L"TradeSelfData", L"USERDATA", L"USERDATA\\block", L"T0002", L"T0002\\blocknew"})
         CreateDirectoryW((dir + L"\\" + d).c_str(), nullptr);
@@ -124,6 +125,41 @@ TEST(DiskFaults, AFullDiskShortensNoFileAndTheLogSaysWhatFailed) {
         EXPECT_EQ(after.at(kFiles[2]), before.at(kFiles[2]));
         EXPECT_TRUE(AnyLineStartsWith(log, WideToUtf8(dir + L"\\" + kFiles[1]) + " 写入失败(错误码"))
             << testing::PrintToString(log);
+
+        // The log's last page fills up too, and a line is cut there. Once
+        // the disk has room again, the next line starts on a line of its own.
+        const std::wstring log_file = PluginLog::Instance().Path();
+        for (std::size_t size = 0, grown = 1; size != grown && grown < 65536;) {
+            size = ReadFileBytes(log_file).size();
+            CallOnLastBar(pintle_Log, "SH600000", {1});
+            grown = ReadFileBytes(log_file).size();
+        }
+        ASSERT_TRUE(DeleteFileW((dir + L"\\filler").c_str()));
+        CallOnLastBar(pintle_Log, "SH600000", {2});
+        // Every line is whole, but for one cut where the disk filled up: a
+        // start of a line of the loop above, never a line glued to another.
+        const std::regex whole(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d [^\r\n]*)");
+        const auto start_of_a_line = [](const std::string& text) {
+            const std::string form = "0000-00-00 00:00:00 600000:Log=1.000";
+            for (std::size_t i = 0; i < text.size(); ++i) {
+                const bool digit = i < 19 && form[i] == '0';
+                if (i >= form.size() || (digit ? !std::isdigit(static_cast<unsigned char>(text[i])) : text[i] != form[i]))
+                    return false;
+            }
+            return true;
+        };
+        const std::string bytes = ReadFileBytes(log_file);
+        ASSERT_TRUE(bytes.size() >= 2 && bytes.substr(bytes.size() - 2) == "\r\n");
+        int cut = 0;
+        for (std::size_t at = 0, end; at < bytes.size(); at = end + 2) {
+            end = bytes.find("\r\n", at);
+            const std::string line = bytes.substr(at, end - at);
+            if (std::regex_match(line, whole) && line.find("Log=", 31) == std::string::npos) continue;
+            ++cut;
+            EXPECT_TRUE(start_of_a_line(line)) << "not one line: " << line;
+        }
+        EXPECT_EQ(cut, 1) << "the disk never filled the log's last page";
+        EXPECT_EQ(PluginLogLines().back(), "600000:Log=2.000");
     } else {
         // Only files past 16 KiB cannot grow: the small block files can.
         EXPECT_EQ(added_dzh, 1.0);
@@ -131,9 +167,7 @@ TEST(DiskFaults, AFullDiskShortensNoFileAndTheLogSaysWhatFailed) {
     }
 }
 
-TEST(DiskFaults, AReadOnlyTerminalDirectoryChangesNothingAndTheLogSaysWhatFailed) {
-    const std::wstring dir = Env(L"PINTLE_READONLY_DIR");
-    if (dir.empty()) GTEST_SKIP() << "run by disk_faults.sh, which makes the read-only directory";
+void ReadOnlyDirectory(const std::wstring& dir) {
     const auto before = Snapshot(dir);
     for (const auto& [name, bytes] : before) ASSERT_FALSE(bytes.empty()) << WideToUtf8(name);
     PluginSandbox sandbox(dir);
@@ -157,6 +191,20 @@ TEST(DiskFaults, AReadOnlyTerminalDirectoryChangesNothingAndTheLogSaysWhatFailed
     EXPECT_TRUE(AnyLineStartsWith(log, block + " 写入失败(错误码")) << testing::PrintToString(log);
     EXPECT_TRUE(AnyLineStartsWith(log, tdx + " 写入失败(错误码")) << testing::PrintToString(log);
     EXPECT_TRUE(Contains(log, "600000:Log=1.000"));
+}
+
+// Each bounded, like every stress program: a hang ends the program with
+// exit code 3 instead of waiting for the test runner's time-out.
+TEST(DiskFaults, AFullDiskShortensNoFileAndTheLogSaysWhatFailed) {
+    const std::wstring dir = Env(L"PINTLE_FULL_DISK_DIR");
+    if (dir.empty()) GTEST_SKIP() << "run by disk_faults.sh, which makes the small file system";
+    RunBounded(1, std::chrono::seconds(100), [&](int) { FullDisk(dir); });
+}
+
+TEST(DiskFaults, AReadOnlyTerminalDirectoryChangesNothingAndTheLogSaysWhatFailed) {
+    const std::wstring dir = Env(L"PINTLE_READONLY_DIR");
+    if (dir.empty()) GTEST_SKIP() << "run by disk_faults.sh, which makes the read-only directory";
+    RunBounded(1, std::chrono::seconds(100), [&](int) { ReadOnlyDirectory(dir); });
 }
 
 }  // namespace

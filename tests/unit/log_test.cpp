@@ -7,6 +7,7 @@
 
 #include "common/clock.h"
 #include "common/paths.h"
+#include "common/win.h"
 #include "log/plugin_log.h"
 #include "support/temp_dir.h"
 #include "support/terminal.h"
@@ -72,6 +73,27 @@ TEST_F(PluginLogTest, KeepsTheDayItWasOpenedOnPastMidnight) {
     log.Write(L"after");
     EXPECT_EQ(ReadFileBytes(DayFile()), "2026-03-05 23:59:05 before\r\n2026-03-06 00:01:05 after\r\n");
     EXPECT_FALSE(FileExists(dir_.File(L"助手日志\\2026-03-06.log")));
+}
+
+TEST_F(PluginLogTest, AWriterThatKeepsTheAppendLockCostsOneWaitThenNone) {
+    PluginLog& log = PluginLog::Instance();
+    log.Reopen();
+    log.Write(L"first");
+    // Another program holds the append lock (one byte at 2^62) and keeps it.
+    UniqueHandle other(CreateFileW(DayFile().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                   OPEN_EXISTING, 0, nullptr));
+    OVERLAPPED at{};
+    at.OffsetHigh = 0x40000000u;
+    ASSERT_TRUE(LockFileEx(other.get(), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at));
+    const ULONGLONG start = GetTickCount64();
+    for (int i = 0; i < 8; ++i) log.WriteFormatted(L"line %d", {i});
+    const ULONGLONG took = GetTickCount64() - start;
+    UnlockFileEx(other.get(), 0, 1, 0, &at);
+    // One wait of a second for the first line; none for the rest (a wait
+    // per line would take 8 s).
+    EXPECT_LT(took, 4000u);
+    EXPECT_EQ(LogMessagesOf(ReadFileBytes(DayFile())),
+              (Lines{"first", "line 0", "line 1", "line 2", "line 3", "line 4", "line 5", "line 6", "line 7"}));
 }
 
 TEST_F(PluginLogTest, AnUnwritableLogDirectoryDropsLinesSilently) {
