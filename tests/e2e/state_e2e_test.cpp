@@ -166,15 +166,21 @@ TEST_F(StateE2E, CInterfaceTextsBuffersFlagsAndTheAssistantItChooses) {
         "capi GetPosInfo 600000 0 1\n"                    // assistant 1 is current now...
         "tdx 1 --a 600000 --b 3 --c 100\n"                // ...for TDX orders too
         "capi GetAccountInfo 0 0\ntdx 1 --a 600000 --b 3 --c 100\n");
-    const char* const lines[] = {
-        "capi GetAllPositionCode -> 600000,600000,00700,00702,平安", "capi GetAllPositionCode -> 600000",
-        "capi GetAllPositionCode -> 00702,", "capi GetAllPositionCodeA -> 363030303030eeeeeeee",
-        "capi GetAllPositionCodeA -> 36303030303000eeeeeeee", "capi GetAllPositionCodeA -> c6bdb0b200eeeeeeeeee",
-        "capi GetAllPositionCodeA -> eeeeeeee", "capi GetAllPositionCodeA -> eeeeeeee",
-        "capi GetAllPositionCodeA -> eeeeeeeeeeeeeeeeeeeeeeee", "capi GetAllOrderCode -> 600000,600000,00700,000003",
-        "capi GetAllOrderCode -> 600000,000003", "capi GetAllOrderCode -> 000002", "capi GetPosInfo -> 700",
-        "capi GetPosInfo -> 0", "capi GetPosInfo -> 0", "capi GetAccountInfo -> 13.5"};
-    for (const char* line : lines) EXPECT_NE(run.out.find(std::string(line) + "\r\n"), std::string::npos) << line;
+    Lines capi;
+    for (std::size_t at = 0, end; (at = run.out.find("capi ", at)) != std::string::npos; at = end) {
+        end = run.out.find("\r\n", at);
+        capi.push_back(run.out.substr(at, end - at));
+    }
+    EXPECT_EQ(capi, (Lines{
+                        "capi GetAllPositionCode -> 600000,600000,00700,00702,平安", "capi GetAllPositionCode -> 600000",
+                        "capi GetAllPositionCode -> 00702,", "capi GetAllPositionCodeA -> 363030303030eeeeeeee",
+                        "capi GetAllPositionCodeA -> 36303030303000eeeeeeee",
+                        "capi GetAllPositionCodeA -> c6bdb0b200eeeeeeeeee", "capi GetAllPositionCodeA -> eeeeeeee",
+                        "capi GetAllPositionCodeA -> eeeeeeee", "capi GetAllPositionCodeA -> eeeeeeeeeeeeeeeeeeeeeeee",
+                        "capi GetAllOrderCode -> 600000,600000,00700,000003", "capi GetAllOrderCode -> 600000,000003",
+                        "capi GetAllOrderCode -> 000002", "capi GetPosInfo -> 700", "capi GetPosInfo -> 0",
+                        "capi GetPosInfo -> 0", "capi GetAccountInfo -> 13.5", "capi GetPosInfo -> 0",
+                        "capi GetAccountInfo -> 1000.5"}));
     // The middle TDX order went to assistant 1.
     EXPECT_TRUE(FieldsAre(kovalt.MessagesOfKind(1), {"api=1", "api=0", "api=0"})) << run.out;
 

@@ -135,9 +135,13 @@ TEST_F(DatedHistory, TheBarTimeCacheDropsTheListUpdatedLongestAgo) {
         CallTdx(Tdx33, 1600000, float(slot), {930});
         clock_.AdvanceSeconds(1);
     }
-    CallTdx(Tdx34, 1600000, 10000, {1260305});  // still there, and now the newest
-    CallTdx(Tdx33, 1600000, 10051, {930});      // drops 10001
-    for (const float slot : {10000, 10002, 10050, 10051, 10001}) CallTdx(Tdx34, 1600000, slot, {1260305});
+    OwnStore().WriteValue("600000", 0, 0, 10001, 7, 4, k0930);  // a value at the one bar, under every slot
+    for (const int32_t slot : {10000, 10002, 10050, 10051}) OwnStore().WriteValue("600000", 0, 0, slot, 7, 4, k0930);
+    EXPECT_EQ(CallTdx(Tdx34, 1600000, 10000, {1260305}), "7");  // still there, and now the newest
+    CallTdx(Tdx33, 1600000, 10051, {930});                       // drops 10001
+    Lines outputs;
+    for (const float slot : {10000, 10002, 10050, 10051, 10001}) outputs.push_back(CallTdx(Tdx34, 1600000, slot, {1260305}));
+    EXPECT_EQ(outputs, (Lines{"7", "7", "7", "7", "-1"}));
     EXPECT_EQ(Log(), Lines{"1600000 TDXDLL1(33 函数 还没调用"});
 }
 

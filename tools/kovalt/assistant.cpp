@@ -109,10 +109,15 @@ std::optional<LRESULT> Assistant::OnMessage(const WindowRole& role, HWND, UINT m
             journal_.Append(FormatNotice(RoleName(role), static_cast<int64_t>(wparam), static_cast<int64_t>(lparam)));
             return 0;
 
-        case kControlRepublish:
+        case kControlRepublish: {
             journal_.Append(FormatOther(RoleName(role), message));
             Republish();
+            std::wstring error;
+            if (!WriteScreeningFiles(ExecutableDirectory(), options_.screening, &error)) {
+                std::fwprintf(stderr, L"%ls\n", error.c_str());
+            }
             return 1;
+        }
 
         case kControlDestroyMain:
             journal_.Append(FormatOther(RoleName(role), message));

@@ -4,7 +4,8 @@
 //
 // Control messages (any window of the program accepts them; tests send them
 // to the main window):
-//   kControlRepublish       rewrite the block from the current state
+//   kControlRepublish       rewrite the block from the current state, and
+//                           the screening result files
 //   kControlDestroyMain     destroy the main window; mapping and block stay
 //                           as they are (the block keeps the old handle)
 //   kControlSetVersion      lParam = new version number, then republish

@@ -1,8 +1,9 @@
 // Screening result files, as an assistant leaves the current result of a
 // numbered screening query under its own directory: WenCai\N.txt,
 // HotStocks\N.txt or AI\N.txt, one line per code ("CODE", TAB, "kovalt",
-// CR LF). The stand-in writes the files named on its command line once, at
-// start, before it says it is ready.
+// CR LF). The stand-in writes the files named on its command line at start,
+// before it says it is ready, and again at every republish, each time as a
+// new file moved over the old one.
 #pragma once
 #include <optional>
 #include <string>

@@ -20,11 +20,17 @@ bool WriteScreeningFiles(const std::wstring& dir, const std::vector<ScreeningFil
         CreateDirectoryW(sub.c_str(), nullptr);  // may exist already
         const std::wstring path = sub + L"\\" + std::to_wstring(file.number) + L".txt";
         const std::string bytes = ScreeningFileBytes(file);
-        pintle::UniqueHandle out(
-            CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-        DWORD wrote = 0;
-        if (!out || !WriteFile(out.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &wrote, nullptr) ||
-            wrote != bytes.size()) {
+        // A reader sees the old file or the new one, never half of one.
+        const std::wstring temp = path + L".new";
+        bool ok = false;
+        {
+            pintle::UniqueHandle out(
+                CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+            DWORD wrote = 0;
+            ok = out && WriteFile(out.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &wrote, nullptr) &&
+                 wrote == bytes.size();
+        }
+        if (!ok || !MoveFileExW(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
             *error = L"cannot write " + path + L", error " + std::to_wstring(GetLastError());
             return false;
         }
