@@ -26,16 +26,19 @@ void SwitchAssistant(int32_t n);
 void SelectAssistant(int32_t n);
 // The current link's main window, or null without a link or a window.
 HWND CurrentMainWindow();
-// The directory of the assistant's executable, with a trailing backslash,
-// where the assistant keeps its own files; refreshed first when it no longer
-// names an existing path. Empty while no assistant window was ever seen.
-const std::wstring& AssistantDirectory();
+// The directory of assistant n's executable, with a trailing backslash,
+// where that assistant keeps its own files: read from the owner of n's main
+// window whenever a link to n finds a main window it had not seen, and kept
+// for n across switches. Empty while no window of n was ever seen, and when
+// the directory could not be read (the log then says so, at most once per
+// number in 300 s).
+const std::wstring& AssistantDirectoryOf(int32_t n);
 // Closes and destroys the current link (unload).
 void CloseAssistant();
 // Drive and directory, with a trailing backslash, of the executable that owns
 // the window (the directory of that assistant's own files); empty when any
-// step fails.
-std::wstring AssistantExecutableDirectory(HWND window);
+// step fails, with that step's system error code in `error`.
+std::wstring AssistantExecutableDirectory(HWND window, uint32_t* error = nullptr);
 
 // The current link's block, for the state readers. The poll may reconnect
 // or drop the view, so take the block only after polling.
@@ -60,20 +63,29 @@ void MarkQueryApiUsed();
 // (ASCII case ignored), or 0.
 uint32_t FindProcess(const wchar_t* exe_name);
 
+// Every command names the function it comes from, as the log names it: the
+// export's own name for DZH ("BUY", "CancelOrder", "Set"), "TDXDLL1(" and
+// the number for TDX ("TDXDLL1(1"). A command that reaches delivery while
+// its assistant has no main window is not sent, and the log says so
+// ("助手%d未运行,未发出 %s %s": number, function, code) at most once a
+// minute per assistant number, function and code.
+
 // The DZH command sender: turns a DZH-style formula call into a
 // CommandRecord of that kind for the current assistant. Always returns 0
 // (what the command exports return).
-int32_t SendDzhCommand(uint32_t kind, int32_t sub_kind, FormulaCall& call, bool unit_1000, bool write_results);
+int32_t SendDzhCommand(const wchar_t* function, uint32_t kind, int32_t sub_kind, FormulaCall& call, bool unit_1000,
+                       bool write_results);
 
 // The TDX command sender: a CommandRecord from TDX inputs for the current
 // assistant. Gives 1 when the command reached delivery (with or without an
 // assistant window), 0 when it was dropped. kind -1 means an order (kind 1).
-int32_t SendTdxCommand(float code_number, const std::string& code_text, int32_t sub_kind, int32_t formula,
-                       float quantity, int32_t kind, bool unit_1000);
+int32_t SendTdxCommand(const wchar_t* function, float code_number, const std::string& code_text, int32_t sub_kind,
+                       int32_t formula, float quantity, int32_t kind, bool unit_1000);
 
 // Forwards a stored value to the assistant (kind 3 with a slot as sub-kind);
 // returns 1.
-int32_t SendValueCommand(std::string_view code, int32_t sub_kind, int32_t integer, float value);
+int32_t SendValueCommand(const wchar_t* function, std::string_view code, int32_t sub_kind, int32_t integer,
+                         float value);
 
 // Whether quotes are being pushed to the assistant (SendQuote field 4 or a
 // TDX quote marker since load): the assistant's store then changes often.

@@ -1,6 +1,7 @@
 #include "assistant/assistant_state.h"
 
-#include <shlwapi.h>
+#include "common/clock.h"
+#include "log/plugin_log.h"
 
 namespace pintle {
 
@@ -21,7 +22,7 @@ void SwitchAssistant(int32_t n) {
     s.link = std::make_unique<AssistantLink>();
     s.link->Connect(n);
     s.number = n;
-    if (s.link->MainWindow() != nullptr) RefreshAssistantDirectory();
+    CurrentMainWindow();  // reads n's directory when its window is new
 }
 
 void SelectAssistant(int32_t n) {
@@ -29,8 +30,19 @@ void SelectAssistant(int32_t n) {
 }
 
 HWND CurrentMainWindow() {
-    AssistantLink* link = Assistant().link.get();
-    return link ? link->MainWindow() : nullptr;
+    AssistantState& s = Assistant();
+    if (!s.link) return nullptr;
+    const HWND window = s.link->MainWindow();
+    if (window != nullptr) NoteMainWindow(s.number, window);
+    return window;
+}
+
+void NoteMainWindow(int32_t n, HWND window) {
+    AssistantHome& home = Assistant().homes[n];
+    if (home.window == window) return;
+    home.window = window;
+    home.error = 0;
+    home.directory = AssistantExecutableDirectory(window, &home.error);
 }
 
 bool PollCurrentLink() {
@@ -58,15 +70,17 @@ void SetExtendedFields(bool on) {
 
 void MarkQueryApiUsed() { Assistant().query_api_used = true; }
 
-void RefreshAssistantDirectory() {
+const std::wstring& AssistantDirectoryOf(int32_t n) {
+    static const std::wstring kNone;
     AssistantState& s = Assistant();
-    if (!s.directory.empty() && PathFileExistsW(s.directory.c_str())) return;
-    if (HWND w = CurrentMainWindow()) s.directory = AssistantExecutableDirectory(w);
-}
-
-const std::wstring& AssistantDirectory() {
-    RefreshAssistantDirectory();
-    return Assistant().directory;
+    const auto it = s.homes.find(n);
+    if (it == s.homes.end()) return kNone;
+    const AssistantHome& home = it->second;
+    if (home.directory.empty() && s.unreadable_directory.Allow(n, NowSeconds())) {
+        PluginLog::Instance().WriteFormatted(L"助手%d的程序目录无法读取(错误码%d),读不到助手数据",
+                                             {n, static_cast<long long>(home.error)});
+    }
+    return home.directory;
 }
 
 void CloseAssistant() {

@@ -149,17 +149,31 @@ uint32_t FindProcess(const wchar_t* exe_name) {
     return 0;
 }
 
-std::wstring AssistantExecutableDirectory(HWND window) {
+std::wstring AssistantExecutableDirectory(HWND window, uint32_t* error) {
+    uint32_t ignored = 0;
+    uint32_t& why = error ? *error : ignored;
     DWORD pid = 0;
     GetWindowThreadProcessId(window, &pid);
-    if (pid == 0) return {};
+    if (pid == 0) {
+        why = GetLastError();
+        return {};
+    }
     UniqueHandle process(OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid));
-    if (!process) return {};
+    if (!process) {
+        why = GetLastError();
+        return {};
+    }
     wchar_t path[MAX_PATH] = {};
-    if (GetModuleFileNameExW(process.get(), nullptr, path, MAX_PATH) == 0) return {};
+    if (GetModuleFileNameExW(process.get(), nullptr, path, MAX_PATH) == 0) {
+        why = GetLastError();
+        return {};
+    }
     process.reset();
     wchar_t canonical[MAX_PATH] = {};
-    if (!PathCanonicalizeW(canonical, path)) return {};
+    if (!PathCanonicalizeW(canonical, path)) {
+        why = GetLastError();
+        return {};
+    }
     return DirectoryPart(canonical);
 }
 

@@ -1,8 +1,11 @@
 // Screening results: whether a code is in the current result of one of the
-// assistant's numbered screening queries. The assistant keeps each result as
-// a text file under its own directory (WenCai\N.txt, HotStocks\N.txt,
-// AI\N.txt); the plug-in only reads them, and keeps what it read per kind
-// and query number, looking at a file's time again at most every 5 seconds.
+// assistant's numbered screening queries. Each assistant keeps each result
+// as a text file under its own directory (WenCai\N.txt, HotStocks\N.txt,
+// AI\N.txt); the plug-in only reads them, from the directory of the
+// assistant number the call names, and keeps what it read per assistant
+// number, kind and query number, looking at a file's time again at most
+// every 5 seconds. A number whose assistant has no main window answers 0
+// without reading anything (its window is looked for at most every 5 s).
 //
 // The files are untrusted input: any length, any bytes, a last line without
 // its line end. The codes are the first TAB-separated field of each
@@ -10,10 +13,10 @@
 // byte-order mark stays part of the first code).
 //
 // Threads: everything here runs with the call lock held (the exports take
-// it); the caches have no lock of their own.
+// it); the caches have no lock of their own. Nothing is cleared when a call
+// names another assistant: each number keeps its own entries.
 #pragma once
 #include <cstdint>
-#include <map>
 #include <string>
 #include <string_view>
 #include <unordered_set>
@@ -53,21 +56,24 @@ private:
 struct ScreeningEntry {
     int64_t check_time = 0;  // when the file's time was last looked at (seconds since 1970)
     int64_t file_time = 0;   // the file's last-write time then, -1 when it could not be read
-    std::vector<std::string> codes;
-    // The same codes hashed, built with them: a full-market screen asks for
-    // every code, and each answer takes one step whatever the file's length.
+    // The codes, hashed: a full-market screen asks for every code, and each
+    // answer takes one step whatever the file's length.
     std::unordered_set<std::string> members;
 };
-using ScreeningCache = std::map<int32_t, ScreeningEntry>;  // by query number
+
+// A result file is a list of codes: even the whole market is well under
+// 1 MiB. A larger file is no result; it matches nothing.
+inline constexpr uint64_t kScreeningFileCap = 4u << 20;
 
 // 1 when `code` is one of the codes of query n's result file of that kind,
-// else 0. A missing file sends the assistant notice (1142, lParam 10000),
-// or writes its text to the log when no assistant window exists.
+// of the current assistant number, else 0. A missing file sends the
+// assistant notice (1142, lParam 10000), or writes its text to the log when
+// no assistant window exists.
 int32_t ScreeningHit(ScreeningKind kind, std::string_view code, int32_t n);
 
-// The cache of one kind, for tests.
-const ScreeningCache& ScreeningCacheOf(ScreeningKind kind);
-// Empties the three caches (tests, and the state at load).
+// What is kept of one result file, or null (tests).
+const ScreeningEntry* FindScreeningEntry(int32_t assistant, ScreeningKind kind, int32_t n);
+// Empties the caches and forgets the assistants seen (tests, and the state at load).
 void ResetScreeningState();
 
 // ------------------------------------------------------------ formulas

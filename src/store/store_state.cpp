@@ -29,8 +29,8 @@ KeyValueStore& CurrentAssistantStore() {
     if (!slot->IsOpen()) {
         // The directory of this number's own window, not one remembered for
         // another number.
-        if (HWND window = CurrentMainWindow()) {
-            const std::wstring dir = AssistantExecutableDirectory(window);
+        if (CurrentMainWindow() != nullptr) {
+            const std::wstring& dir = AssistantDirectoryOf(CurrentAssistantNumber());
             if (!dir.empty()) slot->Open(dir + L"TradeSelfData\\data.db", false);
         }
     }

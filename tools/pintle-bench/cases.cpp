@@ -361,7 +361,11 @@ std::vector<Row> RunCases(Context& ctx, const Options& options) {
         init_history.WriteAt(8, record, 16);
     }
     const FloorFile db(floor_db, GENERIC_READ | GENERIC_WRITE, OPEN_EXISTING);
+    // An update in place reads the record first and checks its key: another
+    // file may have taken data.db's place since it was loaded.
     auto record_write = [&] {
+        unsigned char before[sizeof record];
+        db.ReadAt(8, before, sizeof before);
         db.WriteAt(8, record, sizeof record);
         HANDLE h = CreateFileW(floor_db.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -415,11 +419,10 @@ std::vector<Row> RunCases(Context& ctx, const Options& options) {
                          ReleaseMutex(ctx.block_mutex);
                      }});
 
-    // ---- WenCai: one existence check of the assistant directory, one of the file.
+    // ---- WenCai: one existence check of the result file (whether the
+    // assistant still has a window is looked at every 5 s, not per call).
     const std::wstring result_file = ctx.assistant_dir + L"WenCai\\" + std::to_wstring(kWenCaiQuery) + L".txt";
-    auto exists_floor = [&] {
-        g_sink = static_cast<float>(PathFileExistsW(ctx.assistant_dir.c_str()) + PathFileExistsW(result_file.c_str()));
-    };
+    auto exists_floor = [&] { g_sink = static_cast<float>(PathFileExistsW(result_file.c_str())); };
     FormulaBuilder hit(3, ("SZ" + ResultHitCode()).c_str()), miss(3, "SH688999");
     hit.Arg(kWenCaiQuery).Arg(0);
     miss.Arg(kWenCaiQuery).Arg(0);
