@@ -20,7 +20,10 @@
  * formulas of both terminals and, since TDX formulas never choose an
  * assistant themselves, for the TDX terminal's later orders too, until some
  * formula or call chooses another. Pass the number your users' formulas
- * use, or choose it back when you are done.
+ * use, or choose it back when you are done. Switching to an assistant that
+ * cannot be reached writes the plug-in's connection-failure line to the
+ * day's log ("不能连接编号为 ..."), as a formula's call would, at most once
+ * every 300 s per assistant number.
  *
  * Threads. Call from any thread. Each call waits for a running formula call
  * to finish and holds the plug-in's call lock while it works, so the current

@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+#include "formats/command_record.h"
+
 namespace pintle {
 
 enum class Sender {
@@ -26,6 +28,12 @@ Delivery Deliver(uint32_t kind, const void* data, uint32_t size, Sender sender);
 // call (null: no assistant, nothing is sent). Asking again would cost a
 // window look-up and, while no assistant runs, a second reconnect attempt.
 Delivery DeliverTo(HWND main_window, uint32_t kind, const void* data, uint32_t size, Sender sender);
+
+// A command of the DZH or TDX sender, from `function`, to the main window the
+// sender asked the link for. Without a window nothing is sent, and the log
+// says which assistant number did not run, and what was not sent.
+Delivery DeliverCommand(HWND main_window, uint32_t kind, const CommandRecord& rec, Sender sender,
+                        const wchar_t* function);
 
 // How long a send may wait for an assistant before it counts as failed: a
 // hung assistant must not freeze the terminal's formula thread.

@@ -1,6 +1,8 @@
 #include "assistant/delivery.h"
 
 #include "assistant/assistant_state.h"
+#include "common/clock.h"
+#include "common/text.h"
 #include "formats/shared_state_block.h"
 #include "log/plugin_log.h"
 
@@ -37,6 +39,19 @@ HWND TerminalWindow() {
 Delivery Deliver(uint32_t kind, const void* data, uint32_t size, Sender sender) {
     AssistantLink* link = Assistant().link.get();
     return DeliverTo(link ? link->MainWindow() : nullptr, kind, data, size, sender);
+}
+
+Delivery DeliverCommand(HWND main, uint32_t kind, const CommandRecord& rec, Sender sender, const wchar_t* function) {
+    if (main == nullptr || !Assistant().link) {
+        // Every recalculation would say it again: once a minute per
+        // assistant, function and code is enough to be found.
+        const std::wstring code = AnsiToWide(FieldText(rec.code, sizeof rec.code));
+        if (Assistant().undelivered.Allow({rec.assistant, function, code}, NowSeconds())) {
+            PluginLog::Instance().WriteFormatted(L"助手%d未运行,未发出 %s %s", {rec.assistant, function, code});
+        }
+        return {};
+    }
+    return DeliverTo(main, kind, &rec, sizeof rec, sender);
 }
 
 Delivery DeliverTo(HWND main, uint32_t kind, const void* data, uint32_t size, Sender sender) {

@@ -1,6 +1,7 @@
 #include "assistant/assistant_state.h"
 #include "assistant/delivery.h"
 #include "assistant/order_line.h"
+#include "common/clock.h"
 #include "common/text.h"
 #include "formats/command_record.h"
 #include "formula/boundary_state.h"
@@ -20,7 +21,8 @@ void LogAutomation(int32_t sub_kind, int32_t formula) {
 
 }  // namespace
 
-int32_t SendDzhCommand(uint32_t kind, int32_t sub_kind, FormulaCall& call, bool unit_1000, bool write_results) {
+int32_t SendDzhCommand(const wchar_t* function, uint32_t kind, int32_t sub_kind, FormulaCall& call, bool unit_1000,
+                       bool write_results) {
     PluginLog& log = PluginLog::Instance();
     if (call.bar_count <= 0) {
         log.Write(L"没有数据，不能买入");
@@ -94,6 +96,13 @@ int32_t SendDzhCommand(uint32_t kind, int32_t sub_kind, FormulaCall& call, bool 
         rec.selector_index = sel.index;
         SelectAssistant(sel.assistant);
         rec.assistant = Assistant().number;
+        if (code.empty()) {
+            // An order for no stock: the assistant could only guess.
+            if (Assistant().empty_code.Allow(function, NowSeconds())) {
+                log.WriteFormatted(L"%s 股票代码为空,未发出", {function});
+            }
+            return 0;
+        }
         main = CurrentMainWindow();
         looked_up = true;
         if (main != nullptr) {
@@ -108,14 +117,15 @@ int32_t SendDzhCommand(uint32_t kind, int32_t sub_kind, FormulaCall& call, bool 
     rec.last_bar_time = last ? last->time : 0;
     rec.raw_arg4 = TruncateToInt(p4);
 
-    const Delivery sent = looked_up ? DeliverTo(main, kind, &rec, sizeof rec, Sender::DzhCommand)
-                                    : Deliver(kind, &rec, sizeof rec, Sender::DzhCommand);
+    const Delivery sent =
+        DeliverCommand(looked_up ? main : CurrentMainWindow(), kind, rec, Sender::DzhCommand, function);
     if (sent.refused) return 0;
     if (write_results) WriteResult(call, 1.0f, false);
     return 0;
 }
 
-int32_t SendValueCommand(std::string_view code, int32_t sub_kind, int32_t integer, float value) {
+int32_t SendValueCommand(const wchar_t* function, std::string_view code, int32_t sub_kind, int32_t integer,
+                         float value) {
     CommandRecord rec{};
     rec.id = kCommandRecordId;
     rec.sub_kind = sub_kind;
@@ -123,7 +133,7 @@ int32_t SendValueCommand(std::string_view code, int32_t sub_kind, int32_t intege
     rec.price = value;
     rec.formula = integer;
     rec.assistant = Assistant().number;
-    Deliver(kKindOrderManagement, &rec, sizeof rec, Sender::TdxCommand);
+    DeliverCommand(CurrentMainWindow(), kKindOrderManagement, rec, Sender::TdxCommand, function);
     return 1;
 }
 

@@ -41,8 +41,8 @@ void ClearPriceOverride(bool sell_side) {
     }
 }
 
-int32_t SendTdxCommand(float code_number, const std::string& code_text, int32_t sub_kind, int32_t formula,
-                       float quantity, int32_t kind, bool unit_1000) {
+int32_t SendTdxCommand(const wchar_t* function, float code_number, const std::string& code_text, int32_t sub_kind,
+                       int32_t formula, float quantity, int32_t kind, bool unit_1000) {
     PluginLog& log = PluginLog::Instance();
     CommandRecord rec{};
     rec.id = kCommandRecordId;
@@ -109,8 +109,7 @@ int32_t SendTdxCommand(float code_number, const std::string& code_text, int32_t 
     }
 
     if (sub_kind != 3 && !rating && rec.quantity < 0) return 0;
-    if (looked_up) DeliverTo(main, dw_data, &rec, sizeof rec, Sender::TdxCommand);
-    else Deliver(dw_data, &rec, sizeof rec, Sender::TdxCommand);
+    DeliverCommand(looked_up ? main : CurrentMainWindow(), dw_data, rec, Sender::TdxCommand, function);
     return 1;
 }
 
@@ -126,21 +125,22 @@ void SendTdxData(float code_number, float in_b, float in_c) {
     rec.formula = 0;
     rec.assistant = Assistant().number;
     rec.selector_index = Boundary().tdx_selector.load() - 1;
-    Deliver(kKindData, &rec, sizeof rec, Sender::TdxCommand);
+    DeliverCommand(CurrentMainWindow(), kKindData, rec, Sender::TdxCommand, L"TDXDLL1(23");
 }
 
-float RunTdxOrder(const TdxInputs& in, int32_t sub_kind, bool unit_1000, bool marks_order, OrderSide clears) {
+float RunTdxOrder(const wchar_t* function, const TdxInputs& in, int32_t sub_kind, bool unit_1000, bool marks_order,
+                  OrderSide clears) {
     if (marks_order) Assistant().tdx_order_ran = true;
     // The override key stays the code function 15 named: an order of
     // another code must never take that code's price.
     const int32_t sent =
-        SendTdxCommand(in.a, TdxCodeText(in.a), sub_kind, TruncateToInt(in.b), in.c, -1, unit_1000);
+        SendTdxCommand(function, in.a, TdxCodeText(in.a), sub_kind, TruncateToInt(in.b), in.c, -1, unit_1000);
     ClearPriceOverride(clears == OrderSide::Sell);
     return static_cast<float>(sent);
 }
 
-void RunTdxCommand(const TdxInputs& in, int32_t kind, int32_t sub_kind) {
-    SendTdxCommand(in.a, TdxCodeText(in.a), sub_kind, TruncateToInt(in.b), in.c, kind, false);
+void RunTdxCommand(const wchar_t* function, const TdxInputs& in, int32_t kind, int32_t sub_kind) {
+    SendTdxCommand(function, in.a, TdxCodeText(in.a), sub_kind, TruncateToInt(in.b), in.c, kind, false);
 }
 
 void ChooseTdxAssistant(int32_t number, int32_t selector) {

@@ -25,10 +25,11 @@ void SendTdxData(float code_number, float in_b, float in_c);
 // notes the order for the 999997 marker. Gives the output value (1 sent,
 // 0 dropped).
 enum class OrderSide { Buy, Sell };
-float RunTdxOrder(const TdxInputs& in, int32_t sub_kind, bool unit_1000, bool marks_order, OrderSide clears);
+float RunTdxOrder(const wchar_t* function, const TdxInputs& in, int32_t sub_kind, bool unit_1000, bool marks_order,
+                  OrderSide clears);
 
 // A TDX control or management command (functions 9-14, 18).
-void RunTdxCommand(const TdxInputs& in, int32_t kind, int32_t sub_kind);
+void RunTdxCommand(const wchar_t* function, const TdxInputs& in, int32_t kind, int32_t sub_kind);
 
 // TDX function 7: the TDX selector number, and the assistant when it differs.
 void ChooseTdxAssistant(int32_t number, int32_t selector);

@@ -14,7 +14,7 @@ int32_t LockedCommand(const wchar_t* name, FormulaCall* call, uint32_t kind, int
     return Guarded(name, 0, [&]() -> int32_t {
         if (call == nullptr) return 0;
         CallLockHold hold;
-        return SendDzhCommand(kind, sub_kind, *call, unit_1000, true);
+        return SendDzhCommand(name, kind, sub_kind, *call, unit_1000, true);
     });
 }
 

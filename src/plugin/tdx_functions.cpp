@@ -18,23 +18,24 @@ namespace pintle {
 namespace {
 
 // Orders (1, 2, 19-22, 28, 29).
-void Order(int32_t count, float* out, float* a, float* b, float* c, int32_t sub_kind, bool unit_1000, bool marks_order,
-           OrderSide clears) {
+void Order(const wchar_t* name, int32_t count, float* out, float* a, float* b, float* c, int32_t sub_kind,
+           bool unit_1000, bool marks_order, OrderSide clears) {
     RunTdx(L"TDX order", count, [&] {
         const TdxInputs in = LastInputs(count, a, b, c);
         CallLockHold hold;
-        FillOutput(count, out, RunTdxOrder(in, sub_kind, unit_1000, marks_order, clears));
+        FillOutput(count, out, RunTdxOrder(name, in, sub_kind, unit_1000, marks_order, clears));
     });
 }
 
 // Control and management commands (9-14, 18): the output is 1.0 whatever
 // becomes of the command.
-void Command(int32_t count, float* out, float* a, float* b, float* c, int32_t kind, int32_t sub_kind) {
+void Command(const wchar_t* name, int32_t count, float* out, float* a, float* b, float* c, int32_t kind,
+             int32_t sub_kind) {
     RunTdx(L"TDX command", count, [&] {
         const TdxInputs in = LastInputs(count, a, b, c);
         CallLockHold hold;
         FillOutput(count, out, 1.0f);
-        RunTdxCommand(in, kind, sub_kind);
+        RunTdxCommand(name, in, kind, sub_kind);
     });
 }
 
@@ -48,7 +49,9 @@ void Marker(int32_t count, float* out, float* a, float* b, float* c, int32_t mar
 }  // namespace
 
 #define TDX_ORDER(n, sub, unit, marks, side) \
-    void Tdx##n(int32_t k, float* o, float* a, float* b, float* c) { Order(k, o, a, b, c, sub, unit, marks, OrderSide::side); }
+    void Tdx##n(int32_t k, float* o, float* a, float* b, float* c) { \
+        Order(L"TDXDLL1(" #n, k, o, a, b, c, sub, unit, marks, OrderSide::side); \
+    }
 TDX_ORDER(1, 0, false, true, Buy)
 TDX_ORDER(2, 1, false, true, Sell)
 TDX_ORDER(19, 2, false, true, Buy)
@@ -60,7 +63,7 @@ TDX_ORDER(29, 1, true, false, Sell)
 #undef TDX_ORDER
 
 #define TDX_COMMAND(n, kind, sub) \
-    void Tdx##n(int32_t k, float* o, float* a, float* b, float* c) { Command(k, o, a, b, c, kind, sub); }
+    void Tdx##n(int32_t k, float* o, float* a, float* b, float* c) { Command(L"TDXDLL1(" #n, k, o, a, b, c, kind, sub); }
 TDX_COMMAND(9, kKindAutomation, 0)
 TDX_COMMAND(10, kKindOrderManagement, 1)
 TDX_COMMAND(11, kKindOrderManagement, 2)

@@ -81,10 +81,10 @@ std::wstring_view CallerCode(const wchar_t* code) {
 
 // The DZH prologue's gate and assistant choice for the commands that only
 // pass the call on to the command sender.
-int32_t PassToSender(FormulaCall& call, int selector_arg, uint32_t kind, int32_t sub_kind) {
+int32_t PassToSender(const wchar_t* function, FormulaCall& call, int selector_arg, uint32_t kind, int32_t sub_kind) {
     if (!LastBarGate(call)) return 0;
     ChooseAssistant(call, selector_arg);
-    return SendDzhCommand(kind, sub_kind, call, false, true);
+    return SendDzhCommand(function, kind, sub_kind, call, false, true);
 }
 
 }  // namespace
@@ -93,7 +93,9 @@ int32_t PosInfo(FormulaCall& call) {
     const std::wstring code = LabelCode(call);
     if (!LastBarGate(call)) return 0;
     const int32_t s = ChooseAssistant(call, 2);
-    WriteResult(call, PositionQuery(code, IntArg(call, 1), s), ReadArg(call, 3) > 0.2f);
+    // The float read from the formula against the number 0.2, as WenCai
+    // does: an argument of 0.2 reads as 0.200000003 and asks for every bar.
+    WriteResult(call, PositionQuery(code, IntArg(call, 1), s), static_cast<double>(ReadArg(call, 3)) > 0.2);
     return 0;
 }
 
@@ -118,12 +120,12 @@ int32_t CancelOrder(FormulaCall& call) {
     const int32_t s = ChooseAssistant(call, 2);
     const float outstanding = OrderQuery(code, 0, StoredKind(IntArg(call, 1)), s, IntArg(call, 3));
     if (!(outstanding > 0.0f)) return 0;
-    return SendDzhCommand(kKindOrderManagement, 0, call, false, true);
+    return SendDzhCommand(L"CancelOrder", kKindOrderManagement, 0, call, false, true);
 }
 
-int32_t EnableCode(FormulaCall& call) { return PassToSender(call, 2, kKindOrderManagement, 1); }
-int32_t DisableCode(FormulaCall& call) { return PassToSender(call, 2, kKindOrderManagement, 2); }
-int32_t SendMessagesCommand(FormulaCall& call) { return PassToSender(call, 3, kKindMessages, 0); }
+int32_t EnableCode(FormulaCall& call) { return PassToSender(L"Enable", call, 2, kKindOrderManagement, 1); }
+int32_t DisableCode(FormulaCall& call) { return PassToSender(L"Disable", call, 2, kKindOrderManagement, 2); }
+int32_t SendMessagesCommand(FormulaCall& call) { return PassToSender(L"SendMessages", call, 3, kKindMessages, 0); }
 
 float TdxPositionValue(const TdxInputs& in) {
     return PositionQuery(TdxQueryCode(in.a), TruncateToInt(in.b), TdxSelectorIndex());
@@ -141,12 +143,15 @@ void TdxCancelOrders(const TdxInputs& in) {
     const int32_t k = TruncateToInt(in.b);
     const float outstanding = OrderQuery(code, 0, StoredKind(k), -1, 0);
     if (CurrentMainWindow() != nullptr) {
+        // The line's %d is a 32-bit number: k - 1 as the 32-bit value it
+        // wraps to (2147483647 for k = -2147483648).
+        const int32_t shown = static_cast<int32_t>(static_cast<uint32_t>(k) - 1u);
         PluginLog::Instance().WriteFormatted(L"DLL6 %s  %.2f (%d)[%d]",
-                                             {code, static_cast<double>(outstanding), StoredKind(k), k});
+                                             {code, static_cast<double>(outstanding), shown, k});
     }
     // Any non-zero outstanding quantity, a negative one too: the assistant
     // decides what an over-filled order means.
-    if (outstanding != 0.0f) SendTdxCommand(in.a, text, 0, k, in.c, kKindOrderManagement, false);
+    if (outstanding != 0.0f) SendTdxCommand(L"TDXDLL1(6", in.a, text, 0, k, in.c, kKindOrderManagement, false);
 }
 
 float QueryPosInfo(const wchar_t* code, int32_t selector, int32_t assistant_selector) {

@@ -145,7 +145,7 @@ int32_t SetValue(FormulaCall& call, bool global) {
     if (slot < 100) {
         if (IsForwardedSlot(slot)) {
             SelectAssistant(arg4);
-            SendValueCommand(code, slot, qualifier, value);
+            SendValueCommand(global ? L"SetGlobal" : L"Set", code, slot, qualifier, value);
         }
         FillResult(call, 0.0);
         return 0;
@@ -172,7 +172,9 @@ int32_t GetRating(FormulaCall& call, bool market) {
     const int32_t sub_kind = market ? 80 : 81;
     const uint32_t stored_time = RunGet(call, CodeOf(call, market), sub_kind);
     // The DZH command rules send nothing when argument 1 is 0.
-    if (RatingIsOld(stored_time)) SendDzhCommand(kKindOrderManagement, sub_kind, call, false, false);
+    if (RatingIsOld(stored_time)) {
+        SendDzhCommand(market ? L"AiMarketRating" : L"AiRating", kKindOrderManagement, sub_kind, call, false, false);
+    }
     return 0;
 }
 
@@ -186,7 +188,7 @@ float TdxSetValue(const TdxInputs& in, bool global) {
                               kNoBarTime);
         return 1.0f;
     }
-    if (IsForwardedSlot(slot)) SendValueCommand(key.code, slot, parts.qualifier, in.c);
+    if (IsForwardedSlot(slot)) SendValueCommand(global ? L"TDXDLL1(26" : L"TDXDLL1(24", key.code, slot, parts.qualifier, in.c);
     return 0.0f;
 }
 
@@ -203,7 +205,8 @@ float TdxGetRating(const TdxInputs& in, bool market) {
     const int32_t sub_kind = market ? 80 : 81;
     const StoredValue v = TdxReadValue(code, 0, assistant, sub_kind);
     if (may_request && RatingIsOld(v.time)) {
-        SendTdxCommand(market ? 0.0f : in.a, market ? std::string(kMarketSentimentGbk) : code, sub_kind, 0, 0.0f,
+        SendTdxCommand(market ? L"TDXDLL1(46" : L"TDXDLL1(45", market ? 0.0f : in.a,
+                       market ? std::string(kMarketSentimentGbk) : code, sub_kind, 0, 0.0f,
                        static_cast<int32_t>(kKindOrderManagement), false);
     }
     return static_cast<float>(v.value);

@@ -108,17 +108,20 @@ TEST_F(StateE2E, PositionOrderAndAccountValuesOfBothTerminals) {
     cases.insert(cases.end(), std::begin(more), std::end(more));
     ExpectLastValues(terminal, cases);
 
-    // Every bar: PosInfo above 0.2, AccountInfo at exactly 1.0; the age of
-    // the latest order by the clock.
+    // Every bar: PosInfo above 0.2 (0.2 itself reads as 0.200000003),
+    // AccountInfo at exactly 1.0; the age of the latest order by the clock.
     const RunResult run = terminal.RunScript(
         "call PosInfo --arg 0 --arg 0 --arg 0.5\ncall AccountInfo --arg 0 --arg 0 --arg 0.5\n"
-        "call AccountInfo --arg 0 --arg 0 --arg 1\ncall OrderInfo --arg 0 --arg 1 --arg 0\n");
-    ASSERT_EQ(run.calls.size(), 4u) << run.out;
+        "call AccountInfo --arg 0 --arg 0 --arg 1\ncall OrderInfo --arg 0 --arg 1 --arg 0\n"
+        "call PosInfo --arg 0 --arg 0 --arg 0.2\ncall PosInfo --arg 0 --arg 0 --arg 0.19\n");
+    ASSERT_EQ(run.calls.size(), 6u) << run.out;
     EXPECT_EQ(run.calls[0].values, (std::vector<double>{300, 300, 300}));
     EXPECT_EQ(run.calls[1].values, (std::vector<double>{0, 0, 1000.5}));
     EXPECT_EQ(run.calls[2].values, (std::vector<double>{1000.5, 1000.5, 1000.5}));
     EXPECT_GE(run.calls[3].values.back(), 1000);
     EXPECT_LE(run.calls[3].values.back(), 1000 + 120);
+    EXPECT_EQ(run.calls[4].values, (std::vector<double>{300, 300, 300}));
+    EXPECT_EQ(run.calls[5].values, (std::vector<double>{0, 0, 300}));
 }
 
 TEST_F(StateE2E, CancelEnableDisableAndMessagesSendTheirRecords) {
@@ -134,9 +137,11 @@ TEST_F(StateE2E, CancelEnableDisableAndMessagesSendTheirRecords) {
         "tdx 7 --a 0 --b 0\n"
         "tdx 6 --a 2 --b 2 --c 1\n"         // -50: sent, quantity 1 kept
         "tdx 6 --a 3 --b 1 --c 5\n"         // 0: nothing
-        "tdx 6 --a 600000 --b 1 --c 0\n");  // 250: sent
+        "tdx 6 --a 600000 --b 1 --c 0\n"   // 250: sent
+        "tdx 6 --a 3 --b -2147483648 --c 5\n");  // kind 2147483647 as the line's %d shows it: nothing
     const Values sent{0, 0, 1}, none{-1, -1, -1};
-    EXPECT_EQ(ValuesOf(run), (std::vector<Values>{sent, none, none, sent, sent, sent, {1}, {1}, {1}, {1}})) << run.out;
+    EXPECT_EQ(ValuesOf(run), (std::vector<Values>{sent, none, none, sent, sent, sent, {1}, {1}, {1}, {1}, {1}}))
+        << run.out;
 
     EXPECT_TRUE(FieldsAre(kovalt.MessagesOfKind(3),
                           {"sub=0 qty=10 formula=1 sel=0 price=1 unit=2 code=600000",
@@ -147,7 +152,8 @@ TEST_F(StateE2E, CancelEnableDisableAndMessagesSendTheirRecords) {
     // The price is the last close.
     EXPECT_TRUE(FieldsAre(kovalt.MessagesOfKind(11), {"formula=6 sel=2 price=10"}));
     EXPECT_TRUE(LogHas(terminal.LogMessages(),
-                       {"DLL6 000002  -50.00 (1)[2]", "DLL6 000003  0.00 (0)[1]", "DLL6 600000  250.00 (0)[1]"}));
+                       {"DLL6 000002  -50.00 (1)[2]", "DLL6 000003  0.00 (0)[1]", "DLL6 600000  250.00 (0)[1]",
+                        "DLL6 000003  0.00 (2147483647)[-2147483648]"}));
 }
 
 TEST_F(StateE2E, CInterfaceTextsBuffersFlagsAndTheAssistantItChooses) {
