@@ -40,6 +40,7 @@ struct BlocksState {
     std::atomic<uint32_t> dzh_format{0};
     std::mutex notices_lock;  // a leaf lock: only the log's is taken under it
     ThrottleTable<std::wstring> busy{60};
+    ThrottleTable<std::wstring> missing{60};
     std::atomic<bool> unlocked_told{false};
 };
 BlocksState g_blocks;
@@ -169,6 +170,19 @@ Result WithTurn(const std::wstring& path, Edit edit, Result refused) {
     return refused;
 }
 
+// An add to a block whose file is missing: a misspelt name in Pintle.ini,
+// or a block not made in the terminal yet. Said at most once a minute per
+// file (a formula tries again on every recalculation).
+constexpr int32_t kNoBlockFile = -1;
+void TellMissing(const std::wstring& path) {
+    bool tell = false;
+    {
+        std::lock_guard<std::mutex> hold(g_blocks.notices_lock);
+        tell = g_blocks.missing.Allow(path, NowSeconds());
+    }
+    if (tell) Log().WriteFormatted(L"%s 找不到 不能保存到大智慧板块", {path});
+}
+
 int32_t ApplyDzhEdit(const std::wstring& path, const DzhEdit& edit, std::string_view key, const wchar_t* tail) {
     switch (edit.status) {
         case DzhEditStatus::kUnchanged:
@@ -193,10 +207,7 @@ int32_t ApplyDzhEdit(const std::wstring& path, const DzhEdit& edit, std::string_
 // The edits proper, with the lock held.
 int32_t AddToDzhBlockLocked(const std::wstring& path, const std::string& key, bool top) {
     const FileBytes f = ReadWholeFile(path);
-    if (!f.exists) {
-        EnsureDzhBlockFormat(path);  // says why when nothing tells the format either
-        return 0;                    // a block file is never created here
-    }
+    if (!f.exists) return kNoBlockFile;  // a block file is never created here
     if (!f.read) {
         LogRefusal(path, ErrorText(L"无法读取", f.error), kCannotSave);
         return 0;
@@ -296,7 +307,10 @@ int32_t AddToDzhBlock(const std::wstring& path, std::string_view label, bool top
         LogRefusal(path, L"读不出原有股票(.sbk) 为免清空板块", kCannotSave);
         return 0;
     }
-    return WithTurn(path, [&] { return AddToDzhBlockLocked(path, key, top); }, 0);
+    const int32_t done = WithTurn(path, [&] { return AddToDzhBlockLocked(path, key, top); }, 0);
+    if (done != kNoBlockFile) return done;
+    TellMissing(path);
+    return 0;
 }
 
 int32_t RemoveFromDzhBlock(const std::wstring& path, std::string_view label) {

@@ -113,7 +113,6 @@ TEST_F(BlockFiles, AFileIsWrittenInItsOwnFormatAndOnlyAnEmptyOneTakesTheReferenc
     // Nothing tells the format: an add logs why and creates nothing.
     EXPECT_EQ(Call(pintle_save2blk, "SH600000", {1, 3, 0}), (std::vector<double>{0, 0, 0}));
     EXPECT_FALSE(FileExists(Dzh(L"自选股3")));
-    EXPECT_TRUE(Contains(Log(), WideToUtf8(Dzh(L"自选股3")) + " 找不到 不能保存到大智慧板块"));
 
     ASSERT_TRUE(WriteFileBytes(Dzh(L"A股板块"), A6({})));
     ASSERT_TRUE(WriteFileBytes(Dzh(L"自选股3"), A5({"SZ000001"})));
@@ -123,6 +122,20 @@ TEST_F(BlockFiles, AFileIsWrittenInItsOwnFormatAndOnlyAnEmptyOneTakesTheReferenc
     EXPECT_EQ(DzhBlockFormat(), 0xA6u);
     EXPECT_EQ(ReadFileBytes(Dzh(L"自选股3")), A5({"SZ000001", "SH600000"}));
     EXPECT_EQ(ReadFileBytes(Dzh(L"自选股4")), A6({"SH600000"}));
+
+    // The format is known now, and a block file is still missing (a name
+    // misspelt in Pintle.ini): said once a minute per file.
+    for (const int block : {7, 7, 8, -60, 7}) {
+        if (block < 0) {
+            clock_.AdvanceSeconds(-block);
+            continue;
+        }
+        EXPECT_EQ(Call(pintle_save2blk, "SH600000", {1, double(block), 0}), (std::vector<double>{0, 0, 0}));
+    }
+    const std::string missing = " 找不到 不能保存到大智慧板块";
+    EXPECT_EQ(Log(), (Lines{WideToUtf8(Dzh(L"自选股3")) + missing, WideToUtf8(Dzh(L"自选股7")) + missing,
+                            WideToUtf8(Dzh(L"自选股8")) + missing, WideToUtf8(Dzh(L"自选股7")) + missing}));
+    EXPECT_FALSE(FileExists(Dzh(L"自选股7")));
 }
 
 TEST_F(BlockFiles, ARefusedOrFailedRewriteLeavesTheFileAndNoNewFile) {
