@@ -6,9 +6,11 @@
 #include <optional>
 #include <atomic>
 #include <limits>
+#include <mutex>
 
 #include "common/clock.h"
 #include "common/paths.h"
+#include "common/throttle.h"
 #include "common/text.h"
 #include "log/plugin_log.h"
 
@@ -30,6 +32,10 @@ constexpr uint32_t kFileNotFound = 2, kPathNotFound = 3;
 struct StoreNotices {
     std::atomic<bool> unused_copy{false};
     std::atomic<bool> delete_failed{false};
+    // A store read from elsewhere (an assistant's) that is missing is
+    // opened again on every read: said at most once per path in 300 s.
+    std::mutex lock;
+    ThrottleTable<std::wstring> unreadable{300};
 };
 StoreNotices g_notices;
 
@@ -152,7 +158,12 @@ void KeyValueStore::OpenFile() {
         return;
     }
     if (!file_.OpenExisting(path_, false)) {
-        Log().WriteFormatted(L"读文件失败 %s", {path_});
+        bool tell = false;
+        {
+            std::lock_guard<std::mutex> hold(g_notices.lock);
+            tell = g_notices.unreadable.Allow(path_, NowSeconds());
+        }
+        if (tell) Log().WriteFormatted(L"读文件失败 %s", {path_});
         return;
     }
     write_time_ = FileWriteTimeSeconds(path_);
@@ -486,6 +497,8 @@ bool KeyValueStore::ReloadIfChanged() {
 void ResetKeyValueStoreNotices() {
     g_notices.unused_copy = false;
     g_notices.delete_failed = false;
+    std::lock_guard<std::mutex> hold(g_notices.lock);
+    g_notices.unreadable.Clear();
 }
 
 void KeyValueStore::Close() {

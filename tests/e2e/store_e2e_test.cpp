@@ -8,6 +8,7 @@
 
 
 #include "assistant/assistant.h"
+#include "assistant/assistant_state.h"
 #include "common/text.h"
 #include "log/plugin_log.h"
 #include "store/store.h"
@@ -82,9 +83,14 @@ TEST(AssistantStore, ReadsWhatEachAssistantWritesBesideItsOwnExecutable) {
     ASSERT_TRUE(kovalt3.Started() && kovalt4.Started());
     auto read = [](const char* code) { return CurrentAssistantStore().ReadValue(code, 0, 0, 100).value; };
 
+    ManualClock clock;
+    ScopedClock installed(clock);
     SwitchAssistant(3);
-    EXPECT_EQ(read("600000"), 0.0);  // no file yet: logged, and tried again on the next read
-    EXPECT_EQ(read("600000"), 0.0);
+    // No file yet: tried again on every read, said once in 300 s.
+    for (const int wait : {0, 0, 299, 1}) {
+        clock.AdvanceSeconds(wait);
+        EXPECT_EQ(read("600000"), 0.0);
+    }
     ASSERT_TRUE(kovalt3.StoreValue(L"600000 0 0 100 0 1.5"));
     EXPECT_EQ(read("600000"), 1.5);
     ASSERT_TRUE(kovalt3.StoreValue(L"600000 0 0 100 0 2.5"));
@@ -108,6 +114,17 @@ TEST(AssistantStore, ReadsWhatEachAssistantWritesBesideItsOwnExecutable) {
 
     const std::string missing = "读文件失败 " + Utf8(home3.File(L"TradeSelfData\\data.db"));
     EXPECT_EQ(LogMessagesOf(ReadFileBytes(PluginLog::Instance().Path())), (std::vector<std::string>{missing, missing}));
+
+    // A window whose program's directory cannot be read: nothing to open,
+    // said once in 300 s per number.
+    Assistant().homes[5] = {kovalt3.MainWindow(), L"", 5};
+    for (const int wait : {0, 0, 300}) {
+        clock.AdvanceSeconds(wait);
+        EXPECT_EQ(AssistantDirectoryOf(5), L"");
+    }
+    const std::string unreadable = "助手5的程序目录无法读取(错误码5),读不到助手数据";
+    EXPECT_EQ(LogMessagesOf(ReadFileBytes(PluginLog::Instance().Path())),
+              (std::vector<std::string>{missing, missing, unreadable, unreadable}));
 }
 
 TEST(Inspect, PrintsEveryRecordAndFlagsWhatAReaderWouldDistrust) {
