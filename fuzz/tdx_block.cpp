@@ -53,6 +53,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     native::RemoveAllFiles();
     const bool exists = !in.bytes.empty() || c.ConsumeBool();
     if (exists) native::PutFile(kPath, std::string(in.bytes));
+    // The streamed count is the count of the lines read whole.
+    FUZZ_CHECK(CountTdxBlock(kPath) == (exists ? static_cast<int32_t>(SplitTdxLines(in.bytes).size()) : 0));
     const bool done = add ? AddToTdxBlock(kPath, code) : RemoveFromTdxBlock(kPath, code);
     FUZZ_CHECK(done == (changes && (exists || add)));
     const auto after = native::FileBytes(kPath);

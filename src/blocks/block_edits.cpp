@@ -47,9 +47,14 @@ BlocksState g_blocks;
 
 PluginLog& Log() { return PluginLog::Instance(); }
 
+// A block file is a stock list: even the whole market is well under 1 MiB.
+// A larger file is something else, and is neither read whole nor edited.
+constexpr uint64_t kBlockFileCap = 4u << 20;
+
 struct FileBytes {
     bool exists = false;  // false: no such file (or directory)
     bool read = false;    // the whole file was read
+    bool too_large = false;
     uint32_t error = 0;
     std::string bytes;
 };
@@ -66,6 +71,10 @@ FileBytes ReadWholeFile(const std::wstring& path) {
     uint64_t size = 0;
     if (!file.Size(&size)) {
         f.error = file.LastError();
+        return f;
+    }
+    if (size > kBlockFileCap) {
+        f.too_large = true;
         return f;
     }
     f.bytes = file.ReadAll();
@@ -117,6 +126,8 @@ uint32_t EnsureDzhBlockFormat(const std::wstring& path) {
 void LogRefusal(const std::wstring& path, const std::wstring& why, const wchar_t* tail) {
     Log().Write(path + L" " + why + tail);
 }
+
+void LogTooLarge(const std::wstring& path) { Log().WriteFormatted(L"%s 文件超过4MiB,不是股票列表,板块未改动", {path}); }
 
 std::wstring ErrorText(const wchar_t* what, uint32_t error) {
     return FormatText(L"%s(错误码%d)", {what, static_cast<long long>(error)});
@@ -208,6 +219,10 @@ int32_t ApplyDzhEdit(const std::wstring& path, const DzhEdit& edit, std::string_
 int32_t AddToDzhBlockLocked(const std::wstring& path, const std::string& key, bool top) {
     const FileBytes f = ReadWholeFile(path);
     if (!f.exists) return kNoBlockFile;  // a block file is never created here
+    if (f.too_large) {
+        LogTooLarge(path);
+        return 0;
+    }
     if (!f.read) {
         LogRefusal(path, ErrorText(L"无法读取", f.error), kCannotSave);
         return 0;
@@ -223,6 +238,10 @@ int32_t AddToDzhBlockLocked(const std::wstring& path, const std::string& key, bo
 int32_t RemoveFromDzhBlockLocked(const std::wstring& path, const std::string& key) {
     const FileBytes f = ReadWholeFile(path);
     if (!f.exists) return 1;
+    if (f.too_large) {
+        LogTooLarge(path);
+        return 0;
+    }
     if (!f.read) {
         LogRefusal(path, ErrorText(L"无法读取", f.error), kCannotRemove);
         return 0;
@@ -242,6 +261,10 @@ enum class TdxOutcome { kUnchanged, kWritten, kFailed, kBusy };
 std::optional<std::vector<std::string>> ReadTdxLines(const std::wstring& path) {
     const FileBytes f = ReadWholeFile(path);
     if (!f.exists) return std::vector<std::string>{};
+    if (f.too_large) {
+        LogTooLarge(path);
+        return std::nullopt;
+    }
     if (!f.read) {
         Log().Write(path + L" " + ErrorText(L"无法读取", f.error) + kTdxUnchanged);
         return std::nullopt;
@@ -337,8 +360,19 @@ bool AddToTdxBlock(const std::wstring& path, std::string_view code) { return Edi
 bool RemoveFromTdxBlock(const std::wstring& path, std::string_view code) { return EditTdxBlock(path, code, false); }
 
 int32_t CountTdxBlock(const std::wstring& path) {
-    const FileBytes f = ReadWholeFile(path);
-    return f.read ? static_cast<int32_t>(SplitTdxLines(f.bytes).size()) : 0;
+    // Counted as the file streams by, however large it is: every LF ends a
+    // line, and bytes after the last LF make one more.
+    SharedFile file;
+    if (!file.OpenExisting(path, false)) return 0;
+    char chunk[65536];
+    uint64_t at = 0, lines = 0;
+    char last = '\n';
+    for (std::size_t got; (got = file.ReadAt(at, chunk, sizeof chunk)) > 0; at += got) {
+        lines += static_cast<uint64_t>(std::count(chunk, chunk + got, '\n'));
+        last = chunk[got - 1];
+    }
+    if (last != '\n') ++lines;
+    return static_cast<int32_t>(std::min<uint64_t>(lines, INT32_MAX));
 }
 
 uint32_t DzhBlockFormat() { return g_blocks.dzh_format.load(); }

@@ -167,6 +167,27 @@ TEST_F(BlockFiles, ARefusedOrFailedRewriteLeavesTheFileAndNoNewFile) {
         EXPECT_EQ(FindFirstFileW(dir_.File(left).c_str(), &found), INVALID_HANDLE_VALUE);
 }
 
+// A file above 4 MiB is no stock list: no edit reads it whole or changes
+// it; TDX 38 still counts its lines, streaming.
+TEST_F(BlockFiles, AFileAboveFourMiBIsNotEditedAndStillCounted) {
+    std::string dzh = A5({});
+    while (dzh.size() <= (4u << 20)) dzh += Records("", 12, {"SH600036"});
+    std::string tdx;
+    while (tdx.size() <= (4u << 20)) tdx += "1600036\r\n";
+    ASSERT_TRUE(WriteFileBytes(Dzh(L"自选股3"), dzh));
+    ASSERT_TRUE(WriteFileBytes(Tdx(L"ZXG3"), tdx + "0000001"));
+    EXPECT_EQ(Call(pintle_save2blk, "SH600000", {1, 3, 0}), (std::vector<double>{0, 0, 0}));
+    EXPECT_EQ(Call(pintle_del2blk, "SH600036", {1, 3}), (std::vector<double>{0, 0, 0}));
+    EXPECT_EQ(CallTdx(Tdx36, 600000, 1, {3, 3}), "-1 -1");
+    EXPECT_EQ(CallTdx(Tdx37, 1, 1, {3}), "-1");
+    EXPECT_EQ(CallTdx(Tdx38, 3, 0, {0}), std::to_string(tdx.size() / 9 + 1));
+    EXPECT_EQ(ReadFileBytes(Dzh(L"自选股3")), dzh);
+    EXPECT_EQ(ReadFileBytes(Tdx(L"ZXG3")), tdx + "0000001");
+    const std::string refused = " 文件超过4MiB,不是股票列表,板块未改动";
+    EXPECT_EQ(Log(), (Lines{WideToUtf8(Dzh(L"自选股3")) + refused, WideToUtf8(Dzh(L"自选股3")) + refused,
+                            WideToUtf8(Tdx(L"ZXG3")) + refused, WideToUtf8(Tdx(L"ZXG3")) + refused}));
+}
+
 TEST_F(BlockFiles, TdxLinesCarryTheMarketDigitAndNoFinalLineEnd) {
     struct Case {
         const char* what;
