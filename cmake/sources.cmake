@@ -40,4 +40,5 @@ set(PINTLE_BYTE_TESTS
   tests/unit/formula_rules_test.cpp
   tests/unit/share_bonus_test.cpp
   tests/unit/store_rules_test.cpp
+  tests/unit/throttle_test.cpp
 )

@@ -11,6 +11,7 @@
 #include "common/clock.h"
 #include "common/paths.h"
 #include "common/text.h"
+#include "common/throttle.h"
 #include "formats/command_record.h"
 #include "log/plugin_log.h"
 
@@ -66,7 +67,7 @@ bool AssistantLink::OpenMapping(const std::wstring& name) {
     if (k < 0 || k > 9) return false;
     int64_t& last = Assistant().connection_message_times[k];
     const int64_t now = NowSeconds();
-    if (now - last <= 300) return false;
+    if (SecondsSince(last, now) <= 300) return false;
     last = now;
     if (suffix.empty()) {
         PluginLog::Instance().WriteFormatted(

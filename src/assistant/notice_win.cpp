@@ -1,5 +1,6 @@
 #include "assistant/assistant_state.h"
 #include "common/clock.h"
+#include "common/throttle.h"
 #include "formats/command_record.h"
 #include "log/plugin_log.h"
 
@@ -8,7 +9,7 @@ namespace pintle {
 void PostAssistantNotice(int32_t code, int32_t number, const wchar_t* text) {
     AssistantState& s = Assistant();
     const int64_t now = NowSeconds();
-    if (now - s.last_notice_time < 3) return;
+    if (SecondsSince(s.last_notice_time, now) < 3) return;
     s.last_notice_time = now;
     const int32_t lparam = number != 0 ? number : s.number;
     if (s.link) {

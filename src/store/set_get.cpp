@@ -8,6 +8,7 @@
 
 #include "assistant/assistant.h"
 #include "common/clock.h"
+#include "common/throttle.h"
 #include "common/local_time.h"
 #include "common/settings.h"
 #include "common/text.h"
@@ -82,7 +83,9 @@ uint32_t RunGet(FormulaCall& call, const std::string& code, std::optional<int32_
     return 0;
 }
 
-bool RatingIsOld(uint32_t stored_time) { return NowSeconds() - static_cast<int64_t>(stored_time) > kRatingMaxAgeSeconds; }
+// A rating stamped after now (the clock was set back) is old too: it would
+// otherwise never be asked for again until the clock caught up.
+bool RatingIsOld(uint32_t stored_time) { return SecondsSince(stored_time, NowSeconds()) > kRatingMaxAgeSeconds; }
 
 }  // namespace
 

@@ -67,6 +67,9 @@ TEST_F(LinkTest, ConnectionFailureIsLoggedOncePer300SecondsPerNumber) {
     EXPECT_EQ(Log(), (std::vector<std::string>{line7, line0, line7}));
     SwitchAssistant(12);  // numbers above 9 are tried but never logged
     EXPECT_EQ(Log().size(), 3u);
+    clock_.SetNowSeconds(clock_.NowSeconds() - 3600);  // the clock set back: not an hour of silence
+    SwitchAssistant(7);
+    EXPECT_EQ(Log(), (std::vector<std::string>{line7, line0, line7, line7}));
 }
 
 TEST_F(LinkTest, NoticesArePostedAtMostOncePer3Seconds) {
@@ -77,8 +80,11 @@ TEST_F(LinkTest, NoticesArePostedAtMostOncePer3Seconds) {
     PostAssistantNotice(6, 0, L"dropped whole");
     clock_.AdvanceSeconds(3);
     PostAssistantNotice(7, 9, nullptr);
-    ASSERT_TRUE(kovalt.WaitForJournalLines(2));
-    EXPECT_TRUE(FieldsAre(Where(kovalt.Messages(), "msg", "notice"), {"wparam=5 lparam=2", "wparam=7 lparam=9"}));
+    clock_.SetNowSeconds(clock_.NowSeconds() - 3600);  // the clock set back
+    PostAssistantNotice(8, 0, nullptr);
+    ASSERT_TRUE(kovalt.WaitForJournalLines(3));
+    EXPECT_TRUE(FieldsAre(Where(kovalt.Messages(), "msg", "notice"),
+                          {"wparam=5 lparam=2", "wparam=7 lparam=9", "wparam=8 lparam=2"}));
     EXPECT_TRUE(Log().empty());
 }
 

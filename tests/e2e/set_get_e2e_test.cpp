@@ -112,12 +112,16 @@ TEST_F(AssistantSide, ForwardedValuesAndRatingRequests) {
     EXPECT_EQ(CallDzh(GetRating, true, {2, 0, 0, 0}, kToday), (Results{0, 0, 0}));
     EXPECT_EQ(TdxGetRating({1, 0, 0}, true), 0.0f);
     EXPECT_EQ(TdxGetRating({0, 0, 0}, true), 0.0f);
+    // A rating stamped after now (the clock was set back an hour) is asked for again.
+    clock_.SetNowSeconds(kNow - 3600);
+    EXPECT_EQ(CallDzh(GetRating, false, {1, 10, 0, 0}, kToday), (Results{0, 0, 77}));
 
     const std::string global = "\xC8\xAB\xBE\xD6", sentiment = kMarketSentimentGbk;
     EXPECT_EQ(Kind3(), (std::vector<std::string>{
                            Record(55, "600000", 1.25f, 3), Record(56, global, 2, 0), Record(58, "600000", 2.5f, 1),
                            Record(81, "600000", 0, 0, 0, -1), Record(81, "600000", 1, 1, 10, 0, 5, kNow),
-                           Record(80, sentiment, 2, 2, 0, -1, 5, kNow), Record(80, sentiment, 0, 0, 0, -1)}));
+                           Record(80, sentiment, 2, 2, 0, -1, 5, kNow), Record(80, sentiment, 0, 0, 0, -1),
+                           Record(81, "600000", 1, 1, 10, 0, 5, kNow)}));
 }
 
 TEST(SetGetInTheTerminal, BothTerminalsStoreAndReadThroughTheDll) {

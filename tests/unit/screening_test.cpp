@@ -59,6 +59,9 @@ TEST_F(ScreeningFiles, ARewriteIsSeenOnlyAfterFiveSecondsAndOnlyWithANewFileTime
     EXPECT_EQ(e->check_time, t0 + 17);
     EXPECT_EQ(e->file_time, 2000);
     EXPECT_EQ(e->members, std::unordered_set<std::string>{"000001"});
+    Write(L"AI\\7.txt", "300750\n", 3000);
+    clock_.SetNowSeconds(clock_.NowSeconds() - 3600);  // the clock set back: looked at again at once
+    EXPECT_EQ(hit("300750"), 1);
 }
 
 // Membership is answered by a hashed set: exactly the file's codes, odd
