@@ -127,11 +127,24 @@ void LogRefusal(const std::wstring& path, const std::wstring& why, const wchar_t
     Log().Write(path + L" " + why + tail);
 }
 
-void LogTooLarge(const std::wstring& path) { Log().WriteFormatted(L"%s 文件超过4MiB,不是股票列表,板块未改动", {path}); }
-
 std::wstring ErrorText(const wchar_t* what, uint32_t error) {
     return FormatText(L"%s(错误码%d)", {what, static_cast<long long>(error)});
 }
+
+// Whether an existing block file was read whole and can be edited; when
+// not, the log says why and the edit is refused.
+bool Editable(const FileBytes& f, const std::wstring& path, const wchar_t* tail) {
+    if (f.too_large) {
+        Log().WriteFormatted(L"%s 文件超过4MiB,不是股票列表,板块未改动", {path});
+        return false;
+    }
+    if (!f.read) {
+        LogRefusal(path, ErrorText(L"无法读取", f.error), tail);
+        return false;
+    }
+    return true;
+}
+
 
 // The wide standard streams belong to the terminal: whatever our line does
 // to their state (a console that cannot show it sets badbit) is undone.
@@ -219,14 +232,7 @@ int32_t ApplyDzhEdit(const std::wstring& path, const DzhEdit& edit, std::string_
 int32_t AddToDzhBlockLocked(const std::wstring& path, const std::string& key, bool top) {
     const FileBytes f = ReadWholeFile(path);
     if (!f.exists) return kNoBlockFile;  // a block file is never created here
-    if (f.too_large) {
-        LogTooLarge(path);
-        return 0;
-    }
-    if (!f.read) {
-        LogRefusal(path, ErrorText(L"无法读取", f.error), kCannotSave);
-        return 0;
-    }
+    if (!Editable(f, path, kCannotSave)) return 0;
     const bool slf = PathHas(path, L".slf");
     const auto texts = DzhBlockTexts(DecodeDzhBlock(f.bytes, slf));
     if (std::find(texts.begin(), texts.end(), key) != texts.end()) return 1;
@@ -238,14 +244,7 @@ int32_t AddToDzhBlockLocked(const std::wstring& path, const std::string& key, bo
 int32_t RemoveFromDzhBlockLocked(const std::wstring& path, const std::string& key) {
     const FileBytes f = ReadWholeFile(path);
     if (!f.exists) return 1;
-    if (f.too_large) {
-        LogTooLarge(path);
-        return 0;
-    }
-    if (!f.read) {
-        LogRefusal(path, ErrorText(L"无法读取", f.error), kCannotRemove);
-        return 0;
-    }
+    if (!Editable(f, path, kCannotRemove)) return 0;
     const DzhEdit edit = RemoveDzhEntry(f.bytes, PathHas(path, L".slf"), key);
     if (edit.status == DzhEditStatus::kUnchanged) return 1;
     if (EnsureDzhBlockFormat(path) == 0) return 0;
@@ -261,14 +260,7 @@ enum class TdxOutcome { kUnchanged, kWritten, kFailed, kBusy };
 std::optional<std::vector<std::string>> ReadTdxLines(const std::wstring& path) {
     const FileBytes f = ReadWholeFile(path);
     if (!f.exists) return std::vector<std::string>{};
-    if (f.too_large) {
-        LogTooLarge(path);
-        return std::nullopt;
-    }
-    if (!f.read) {
-        Log().Write(path + L" " + ErrorText(L"无法读取", f.error) + kTdxUnchanged);
-        return std::nullopt;
-    }
+    if (!Editable(f, path, kTdxUnchanged)) return std::nullopt;
     return SplitTdxLines(f.bytes);
 }
 

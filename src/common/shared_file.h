@@ -92,6 +92,9 @@ bool DeleteFileAt(const std::wstring& path, uint32_t* error = nullptr);
 // returns; false with the system error code.
 bool RenameFileDurably(const std::wstring& from, const std::wstring& to, uint32_t* error = nullptr);
 // Writes a whole new file (replacing one of that name) and flushes it.
-bool WriteWholeFile(const std::wstring& path, std::string_view bytes);
+inline bool WriteWholeFile(const std::wstring& path, std::string_view bytes) {
+    SharedFile file;
+    return file.Create(path) && file.WriteAt(0, bytes.data(), bytes.size()) && file.Flush();
+}
 
 }  // namespace pintle

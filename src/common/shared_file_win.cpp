@@ -164,10 +164,4 @@ bool RenameFileDurably(const std::wstring& from, const std::wstring& to, uint32_
     return false;
 }
 
-bool WriteWholeFile(const std::wstring& path, std::string_view bytes) {
-    SharedFile file;
-    if (!file.Create(path)) return false;
-    return file.WriteAt(0, bytes.data(), bytes.size()) && file.Flush();
-}
-
 }  // namespace pintle
