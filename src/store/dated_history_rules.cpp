@@ -86,6 +86,64 @@ float AdjustedPrice(float price, int64_t price_midnight, int64_t today_midnight,
     return p;
 }
 
+void AdjustPrices(std::vector<float>& prices, const std::vector<int64_t>& price_midnights, int64_t today_midnight,
+                  const std::vector<ShareBonusRecord>& records, const std::vector<int64_t>& midnights) {
+    const std::size_t n = std::min(prices.size(), price_midnights.size());
+    // The records that count (ex-date not after today), in list order. A
+    // price steps through counted record e unless a counted record from e on
+    // lies on or before its day (newest first, the walk stops there): so
+    // while its day is before `earliest[e]`, the earliest of them.
+    std::vector<std::size_t> counted;
+    for (std::size_t k = 0; k < std::min(records.size(), midnights.size()); ++k) {
+        if (midnights[k] <= today_midnight) counted.push_back(k);
+    }
+    if (n == 0 || counted.empty()) return;
+    std::vector<int64_t> earliest(counted.size());
+    int64_t low = std::numeric_limits<int64_t>::max();
+    for (std::size_t e = counted.size(); e-- > 0;) earliest[e] = low = std::min(low, midnights[counted[e]]);
+
+    // The prices by day, oldest first (a series usually is already): the
+    // prices a record reaches are then the first `reach`, and `reach` only
+    // shrinks as the records get older.
+    std::vector<uint32_t> order(n);
+    for (std::size_t i = 0; i < n; ++i) order[i] = static_cast<uint32_t>(i);
+    if (!std::is_sorted(price_midnights.begin(), price_midnights.begin() + static_cast<std::ptrdiff_t>(n))) {
+        std::stable_sort(order.begin(), order.end(),
+                         [&](uint32_t a, uint32_t b) { return price_midnights[a] < price_midnights[b]; });
+    }
+    std::vector<float> p(n);
+    for (std::size_t i = 0; i < n; ++i) p[i] = prices[order[i]];
+    std::size_t reach = n;
+    std::size_t failed = 0;  // the first `failed` met a step dividing by 0: stored price
+    for (std::size_t e = counted.size(); e-- > 0;) {
+        while (reach > 0 && price_midnights[order[reach - 1]] >= earliest[e]) --reach;
+        if (reach == 0) break;
+        const ShareBonusRecord& r = records[counted[e]];
+        // The same operations in the same order as AdjustedPrice's.
+        if (r.rights_shares > 0.0f) {
+            const float divisor = r.rights_shares * 0.1f + 1.0f;
+            if (divisor == 0.0f) {
+                failed = reach;
+                break;
+            }
+            const float added = r.rights_shares * 0.1f * r.rights_price;
+            for (std::size_t i = 0; i < reach; ++i) p[i] = (added + p[i]) / divisor;
+        }
+        const float divisor = r.bonus_shares * 0.1f + 1.0f;
+        if (divisor == 0.0f) {
+            failed = reach;
+            break;
+        }
+        const float cash = r.cash * 0.1f;
+        for (std::size_t i = 0; i < reach; ++i) p[i] = (p[i] - cash) / divisor;
+    }
+    // No step turns a price that is not finite into a finite one, so a price
+    // that ends finite was finite after every step, as AdjustedPrice checks.
+    for (std::size_t i = failed; i < n; ++i) {
+        if (std::isfinite(p[i])) prices[order[i]] = p[i];
+    }
+}
+
 BarTimes& FindOrAddBarTimes(BarTimeCache& cache, const DatedPair& pair) {
     if (const auto found = cache.find(pair); found != cache.end()) return found->second;
     if (cache.size() >= kBarTimeCacheLimit) {

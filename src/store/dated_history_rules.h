@@ -69,6 +69,16 @@ std::optional<uint32_t> DatedBarTime(float date, std::optional<float> hhmm, cons
 float AdjustedPrice(float price, int64_t price_midnight, int64_t today_midnight,
                     const std::vector<ShareBonusRecord>& records, const std::vector<int64_t>& midnights);
 
+// The prices of a series seen from today, each (price i at the local
+// midnight price_midnights[i]) exactly as AdjustedPrice gives it, bit for
+// bit; prices without a midnight stay as they are. One pass over the
+// records, newest first, each applied to every price it reaches at once:
+// time linear in the records plus the steps taken (each price's own steps,
+// in its own order; nothing is shared between prices), instead of a walk
+// from the newest record for every price.
+void AdjustPrices(std::vector<float>& prices, const std::vector<int64_t>& price_midnights, int64_t today_midnight,
+                  const std::vector<ShareBonusRecord>& records, const std::vector<int64_t>& midnights);
+
 // The process-wide tables of 30-34, keyed by (code text, slot).
 using DatedPair = std::pair<std::string, int32_t>;
 struct BarDate {
