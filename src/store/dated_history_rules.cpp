@@ -66,26 +66,6 @@ std::optional<uint32_t> DatedBarTime(float date, std::optional<float> hhmm, cons
     return static_cast<uint32_t>(seconds);
 }
 
-float AdjustedPrice(float price, int64_t price_midnight, int64_t today_midnight,
-                    const std::vector<ShareBonusRecord>& records, const std::vector<int64_t>& midnights) {
-    float p = price;
-    for (std::size_t k = records.size(); k-- > 0;) {
-        if (k >= midnights.size() || midnights[k] > today_midnight) continue;
-        if (midnights[k] <= price_midnight) break;
-        const ShareBonusRecord& r = records[k];
-        if (r.rights_shares > 0.0f) {
-            const float divisor = r.rights_shares * 0.1f + 1.0f;
-            if (divisor == 0.0f) return price;
-            p = (r.rights_shares * 0.1f * r.rights_price + p) / divisor;
-        }
-        const float divisor = r.bonus_shares * 0.1f + 1.0f;
-        if (divisor == 0.0f) return price;
-        p = (p - r.cash * 0.1f) / divisor;
-        if (!std::isfinite(p)) return price;
-    }
-    return p;
-}
-
 void AdjustPrices(std::vector<float>& prices, const std::vector<int64_t>& price_midnights, int64_t today_midnight,
                   const std::vector<ShareBonusRecord>& records, const std::vector<int64_t>& midnights) {
     const std::size_t n = std::min(prices.size(), price_midnights.size());
@@ -119,7 +99,8 @@ void AdjustPrices(std::vector<float>& prices, const std::vector<int64_t>& price_
         while (reach > 0 && price_midnights[order[reach - 1]] >= earliest[e]) --reach;
         if (reach == 0) break;
         const ShareBonusRecord& r = records[counted[e]];
-        // The same operations in the same order as AdjustedPrice's.
+        // The operations and their order are the adjustment's own: keep them
+        // as they are, or stored prices change in their last bits.
         if (r.rights_shares > 0.0f) {
             const float divisor = r.rights_shares * 0.1f + 1.0f;
             if (divisor == 0.0f) {
@@ -138,7 +119,7 @@ void AdjustPrices(std::vector<float>& prices, const std::vector<int64_t>& price_
         for (std::size_t i = 0; i < reach; ++i) p[i] = (p[i] - cash) / divisor;
     }
     // No step turns a price that is not finite into a finite one, so a price
-    // that ends finite was finite after every step, as AdjustedPrice checks.
+    // that ends finite was finite after every step.
     for (std::size_t i = failed; i < n; ++i) {
         if (std::isfinite(p[i])) prices[order[i]] = p[i];
     }

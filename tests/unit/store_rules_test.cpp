@@ -123,6 +123,14 @@ TEST(SeriesRules, BarsMatchEntriesInTheBucketOfTheChartsPeriodCode) {
     EXPECT_EQ(ratio[1].value, 0.0);
 }
 
+// One price through AdjustPrices.
+float Adjusted(float price, int64_t day, int64_t today, const std::vector<ShareBonusRecord>& records,
+               const std::vector<int64_t>& midnights) {
+    std::vector<float> prices = {price};
+    AdjustPrices(prices, {day}, today, records, midnights);
+    return prices[0];
+}
+
 TEST(DatedHistoryRules, APriceIsAdjustedForTheExDatesAfterItsDayUpToToday) {
     // The records of tests/data/sharebonus/600000.phtml; ex-dates are local midnights.
     const std::vector<ShareBonusRecord> records = {{1268150400, 0, 2.5f, 4.5f, 0}, {1563206400, 3, 0, 0, 2},
@@ -137,19 +145,42 @@ TEST(DatedHistoryRules, APriceIsAdjustedForTheExDatesAfterItsDayUpToToday) {
              {10, 1720022400, kMidnight, 10},           // on or after the newest
              {10, 1546358400, 1590940800, 3.31952691f},  // seen from 2020-06-01: later records skipped
              {20, 1230739200, kMidnight, 4.72721958f}}) {   // 2009: the rights issue of 2010 as well
-        EXPECT_EQ(AdjustedPrice(c.price, c.day, c.today, records, midnights), c.adjusted) << c.day << " " << c.today;
+        EXPECT_EQ(Adjusted(c.price, c.day, c.today, records, midnights), c.adjusted) << c.day << " " << c.today;
     }
     // Records no page gives: a step that divides by 0 or overflows keeps the stored price.
-    EXPECT_EQ(AdjustedPrice(10, 0, kMidnight, {{1, -10, 0, 0, 1}}, {1}), 10.0f);
-    EXPECT_EQ(AdjustedPrice(3e38f, 0, kMidnight, {{1, 0, 10, 3e38f, 0}}, {1}), 3e38f);
+    EXPECT_EQ(Adjusted(10, 0, kMidnight, {{1, -10, 0, 0, 1}}, {1}), 10.0f);
+    EXPECT_EQ(Adjusted(3e38f, 0, kMidnight, {{1, 0, 10, 3e38f, 0}}, {1}), 3e38f);
 }
 
-// The prices of a series adjusted one at a time with AdjustedPrice.
+// The adjustment as it was first written, one price at a time: the records
+// walked from the newest, those after today skipped, stopping at the first
+// on or before the price's day. AdjustPrices must give its results bit for
+// bit.
+float WalkFromTheNewest(float price, int64_t price_midnight, int64_t today_midnight,
+                        const std::vector<ShareBonusRecord>& records, const std::vector<int64_t>& midnights) {
+    float p = price;
+    for (std::size_t k = records.size(); k-- > 0;) {
+        if (k >= midnights.size() || midnights[k] > today_midnight) continue;
+        if (midnights[k] <= price_midnight) break;
+        const ShareBonusRecord& r = records[k];
+        if (r.rights_shares > 0.0f) {
+            const float divisor = r.rights_shares * 0.1f + 1.0f;
+            if (divisor == 0.0f) return price;
+            p = (r.rights_shares * 0.1f * r.rights_price + p) / divisor;
+        }
+        const float divisor = r.bonus_shares * 0.1f + 1.0f;
+        if (divisor == 0.0f) return price;
+        p = (p - r.cash * 0.1f) / divisor;
+        if (!std::isfinite(p)) return price;
+    }
+    return p;
+}
+
 std::vector<float> OneAtATime(const std::vector<float>& prices, const std::vector<int64_t>& days, int64_t today,
                               const std::vector<ShareBonusRecord>& records, const std::vector<int64_t>& midnights) {
     std::vector<float> out;
     for (std::size_t i = 0; i < prices.size(); ++i)
-        out.push_back(AdjustedPrice(prices[i], days[i], today, records, midnights));
+        out.push_back(WalkFromTheNewest(prices[i], days[i], today, records, midnights));
     return out;
 }
 
