@@ -27,9 +27,10 @@ struct ShareBonusRecord {
 };
 
 // The records of a code as last fetched, in ascending ex-date order (equal
-// dates keep page order), or null when the code was never fetched. An empty
-// list means "fetched, nothing found" (or the page could not be had). The
-// pointer stays valid while the library is loaded (until ResetNetState).
+// dates keep page order), at most kShareBonusRecordCap of them, or null when
+// the code was never fetched. An empty list means "fetched, nothing found"
+// (or the page could not be had). The pointer stays valid while the library
+// is loaded (until ResetNetState).
 const std::vector<ShareBonusRecord>* FindShareBonus(std::string_view code);
 
 // Fetches the page of a code and stores what it holds as the code's records,
@@ -40,8 +41,10 @@ const std::vector<ShareBonusRecord>* FindShareBonus(std::string_view code);
 void RefreshShareBonus(std::string_view code);
 
 // The page of one code, fetched and parsed now, without the map and the
-// throttle. Without a ShareBonusHost in Pintle.ini nothing is fetched and the
-// log says so once per process (kNoShareBonusHostLine).
+// throttle (ParseShareBonusPage: sorted, capped). Without a ShareBonusHost
+// in Pintle.ini nothing is fetched and the log says so once per process
+// (kNoShareBonusHostLine); records dropped by the cap are logged once per
+// code (kShareBonusCapLine).
 std::vector<ShareBonusRecord> FetchShareBonus(std::string_view code);
 
 // "http://" + host + "/corp/go.php/vISSUE_ShareBonus/stockid/" + code + ".phtml",
@@ -66,10 +69,17 @@ inline constexpr uint32_t kFetchReceiveTimeoutMs = 5000;  // per wait for bytes
 inline constexpr uint32_t kFetchDeadlineMs = 10000;       // the whole body, from the start
 inline constexpr std::size_t kFetchBodyCap = 4u << 20;    // bytes
 
+// A code keeps at most this many records: those with the latest ex-dates.
+// A real company has a few dozen; a page of thousands of rows is broken or
+// hostile, and every TDX 34 price read walks the records of its code.
+inline constexpr std::size_t kShareBonusRecordCap = 1000;
+
 // Log lines of this subsystem besides "InternetReadFile error = %d".
 inline constexpr wchar_t kNoShareBonusHostLine[] = L"Pintle.ini 未设置 ShareBonusHost，不获取分红送配记录";
 inline constexpr wchar_t kFetchCapLine[] = L"网页超过 %d 字节，整页丢弃: %s";
 inline constexpr wchar_t kFetchDeadlineLine[] = L"网页 %d 秒内未收完，整页丢弃: %s";
+// Once per code whose page gave more than kShareBonusRecordCap records (%s the code).
+inline constexpr wchar_t kShareBonusCapLine[] = L"分红送配记录超过1000条,只保留最近1000条: %s";
 
 // Back to the state at load: no records, no fetch yet, the missing-host line
 // not written (tests).

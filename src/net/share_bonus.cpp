@@ -1,7 +1,5 @@
 // The share-bonus records of each code: fetched once per code, at most one
 // page in any 5 seconds across the process, kept until unload.
-#include <algorithm>
-
 #include "common/clock.h"
 #include "common/local_time.h"
 #include "common/settings.h"
@@ -57,10 +55,8 @@ std::vector<ShareBonusRecord> FetchShareBonus(std::string_view code) {
         return records;
     }
     const std::string page = FetchUrl(ShareBonusUrl(host, code));
-    ParseShareBonusTable(page, 1, records, LocalMidnight);
-    ParseShareBonusTable(page, 2, records, LocalMidnight);
-    std::stable_sort(records.begin(), records.end(),
-                     [](const ShareBonusRecord& a, const ShareBonusRecord& b) { return a.ex_date < b.ex_date; });
+    if (ParseShareBonusPage(page, records, LocalMidnight) && g_net.capped_codes.emplace(code).second)
+        PluginLog::Instance().WriteFormatted(kShareBonusCapLine, {AnsiToWide(code)});
     return records;
 }
 
