@@ -56,17 +56,26 @@ std::wstring ShareBonusUrl(std::wstring_view host, std::string_view code);
 // current local date or time; 0 when the result is no real local time.
 int64_t ParseLocalDate(std::string_view date, std::string_view time);
 
-// One plain GET; the body exactly as sent, empty on any failure. Bounded: a
-// server that cannot be reached, does not answer or stalls is given up after
-// the time-outs below, and a body that does not end within the deadline or
-// grows past the cap is dropped whole (a cut page would parse into missing
-// rows) with one log line.
+// One plain HTTP/1.0 GET of an http:// URL (no proxy, no redirect); the body
+// exactly as sent, empty on any failure. Bounded: from the name lookup to the
+// last byte of the body it returns within the deadline and a few
+// milliseconds, whatever the server does. A host that cannot be looked up or
+// reached, or does not answer the request within a wait, gives nothing
+// without a word; a response that does not end within the deadline (in its
+// head or in its body) or whose body grows past the cap is dropped whole (a
+// cut page would parse into missing rows) with one log line; a body read
+// that fails, waits in vain, or ends short of its Content-Length drops it
+// with "InternetReadFile error = %d" (WSAETIMEDOUT 10060 for a wait in vain,
+// ERROR_HANDLE_EOF 38 for a short body). Creates no thread. A name is looked
+// up by the system's resolver, waited for until the deadline; Windows 7 has
+// no such wait, and there the lookup of a name that is not cached is bounded
+// by the resolver's own time-outs (fetch_win.cpp).
 std::string FetchUrl(std::wstring_view url);
 
 inline constexpr uint32_t kFetchConnectTimeoutMs = 5000;
 inline constexpr uint32_t kFetchSendTimeoutMs = 5000;
 inline constexpr uint32_t kFetchReceiveTimeoutMs = 5000;  // per wait for bytes
-inline constexpr uint32_t kFetchDeadlineMs = 10000;       // the whole body, from the start
+inline constexpr uint32_t kFetchDeadlineMs = 10000;       // all of it, from the start
 inline constexpr std::size_t kFetchBodyCap = 4u << 20;    // bytes
 
 // A code keeps at most this many records: those with the latest ex-dates.
