@@ -66,6 +66,22 @@ std::optional<uint32_t> DatedBarTime(float date, std::optional<float> hhmm, cons
     return static_cast<uint32_t>(seconds);
 }
 
+namespace {
+
+// p[i] = step(p[i]) for i below n, in blocks of 8 that the compiler turns
+// into vector instructions by itself: each lane does the same IEEE
+// operations as one price alone, so the results are the same bits.
+template <class Step>
+void ForEachPrice(float* p, std::size_t n, Step step) {
+    std::size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        for (std::size_t j = 0; j < 8; ++j) p[i + j] = step(p[i + j]);
+    }
+    for (; i < n; ++i) p[i] = step(p[i]);
+}
+
+}  // namespace
+
 void AdjustPrices(std::vector<float>& prices, const std::vector<int64_t>& price_midnights, int64_t today_midnight,
                   const std::vector<ShareBonusRecord>& records, const std::vector<int64_t>& midnights) {
     const std::size_t n = std::min(prices.size(), price_midnights.size());
@@ -108,7 +124,7 @@ void AdjustPrices(std::vector<float>& prices, const std::vector<int64_t>& price_
                 break;
             }
             const float added = r.rights_shares * 0.1f * r.rights_price;
-            for (std::size_t i = 0; i < reach; ++i) p[i] = (added + p[i]) / divisor;
+            ForEachPrice(p.data(), reach, [added, divisor](float x) { return (added + x) / divisor; });
         }
         const float divisor = r.bonus_shares * 0.1f + 1.0f;
         if (divisor == 0.0f) {
@@ -116,7 +132,7 @@ void AdjustPrices(std::vector<float>& prices, const std::vector<int64_t>& price_
             break;
         }
         const float cash = r.cash * 0.1f;
-        for (std::size_t i = 0; i < reach; ++i) p[i] = (p[i] - cash) / divisor;
+        ForEachPrice(p.data(), reach, [cash, divisor](float x) { return (x - cash) / divisor; });
     }
     // No step turns a price that is not finite into a finite one, so a price
     // that ends finite was finite after every step.
