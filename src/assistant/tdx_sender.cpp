@@ -63,7 +63,7 @@ int32_t SendTdxCommand(const wchar_t* function, float code_number, const std::st
     }
     if (q == 0 && kind != kKindOrderManagement && kind != kKindAutomation) return 0;
     rec.quantity = q == 1 ? 0 : q;
-    rec.selector_index = Boundary().tdx_selector.load() - 1;
+    rec.selector_index = TdxSelectorIndex();
     CopyToField(rec.code, sizeof rec.code, code_text);
     const uint32_t dw_data = kind == -1 ? kKindOrder : static_cast<uint32_t>(kind);
 
@@ -124,7 +124,7 @@ void SendTdxData(float code_number, float in_b, float in_c) {
     rec.data_value = TruncateToInt(in_c);
     rec.formula = 0;
     rec.assistant = Assistant().number;
-    rec.selector_index = Boundary().tdx_selector.load() - 1;
+    rec.selector_index = TdxSelectorIndex();
     DeliverCommand(CurrentMainWindow(), kKindData, rec, Sender::TdxCommand, L"TDXDLL1(23");
 }
 

@@ -18,4 +18,10 @@ struct BoundaryState {
 
 BoundaryState& Boundary();
 
+// The selector index of TDX commands and queries: the TDX selector number
+// minus 1 (0 gives -1, none). Computed wide: a number of -2147483648 (function
+// 7 given NaN or a value beyond an integer) stays -2147483648, the lowest
+// index, instead of wrapping round to the highest.
+int32_t TdxSelectorIndex();
+
 }  // namespace pintle

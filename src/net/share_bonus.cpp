@@ -1,8 +1,7 @@
 // The share-bonus records of each code: fetched once per code, at most one
 // page in any 5 seconds across the process, kept until unload.
-#include <algorithm>
-
 #include "common/clock.h"
+#include "common/throttle.h"
 #include "common/local_time.h"
 #include "common/settings.h"
 #include "common/text.h"
@@ -32,7 +31,7 @@ const std::vector<ShareBonusRecord>* FindShareBonus(std::string_view code) {
 void RefreshShareBonus(std::string_view code) {
     const int64_t now = NowSeconds();
     // A clock set back does not stop every fetch until it catches up.
-    if (now >= g_net.last_fetch_time && now - g_net.last_fetch_time <= kFetchIntervalSeconds) return;
+    if (SecondsSince(g_net.last_fetch_time, now) <= kFetchIntervalSeconds) return;
     std::vector<ShareBonusRecord>& records = g_net.share_bonus[std::string(code)];
     records.clear();
     records = FetchShareBonus(code);
@@ -57,10 +56,8 @@ std::vector<ShareBonusRecord> FetchShareBonus(std::string_view code) {
         return records;
     }
     const std::string page = FetchUrl(ShareBonusUrl(host, code));
-    ParseShareBonusTable(page, 1, records, LocalMidnight);
-    ParseShareBonusTable(page, 2, records, LocalMidnight);
-    std::stable_sort(records.begin(), records.end(),
-                     [](const ShareBonusRecord& a, const ShareBonusRecord& b) { return a.ex_date < b.ex_date; });
+    if (ParseShareBonusPage(page, records, LocalMidnight) && g_net.capped_codes.emplace(code).second)
+        PluginLog::Instance().WriteFormatted(kShareBonusCapLine, {AnsiToWide(code)});
     return records;
 }
 

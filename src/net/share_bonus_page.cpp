@@ -1,9 +1,11 @@
 #include "net/share_bonus_page.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cfloat>
 #include <cstddef>
+#include <unordered_map>
 
 namespace pintle {
 namespace {
@@ -146,6 +148,14 @@ void ParseShareBonusTable(std::string_view page, int table, std::vector<ShareBon
     const std::string_view text = TableText(page, table);
     if (text.empty()) return;
     const int date_cell = table == 1 ? 5 : 4;
+    // Table 2: where the first record of each ex-date is, so that a row
+    // finds its record without a walk through the list (a walk per row made
+    // a page of many rows cost quadratic time).
+    std::unordered_map<uint32_t, std::size_t> first_of_date;
+    if (table == 2) {
+        first_of_date.reserve(records.size());
+        for (std::size_t i = 0; i < records.size(); ++i) first_of_date.emplace(records[i].ex_date, i);
+    }
     ForEachElement(text, "tr", [&](std::string_view row) {
         ShareBonusRecord record;
         bool dropped = false;
@@ -166,16 +176,28 @@ void ParseShareBonusTable(std::string_view page, int table, std::vector<ShareBon
         });
         if (dropped || record.ex_date == 0) return;
         if (table == 2) {
-            for (ShareBonusRecord& known : records) {
-                if (known.ex_date == record.ex_date) {
-                    known.rights_shares = record.rights_shares;
-                    known.rights_price = record.rights_price;
-                    return;
-                }
+            const auto [at, added] = first_of_date.emplace(record.ex_date, records.size());
+            if (!added) {
+                ShareBonusRecord& known = records[at->second];
+                known.rights_shares = record.rights_shares;
+                known.rights_price = record.rights_price;
+                return;
             }
         }
         records.push_back(record);
     });
+}
+
+bool ParseShareBonusPage(std::string_view page, std::vector<ShareBonusRecord>& records,
+                         LocalMidnightFn local_midnight) {
+    records.clear();
+    ParseShareBonusTable(page, 1, records, local_midnight);
+    ParseShareBonusTable(page, 2, records, local_midnight);
+    std::stable_sort(records.begin(), records.end(),
+                     [](const ShareBonusRecord& a, const ShareBonusRecord& b) { return a.ex_date < b.ex_date; });
+    if (records.size() <= kShareBonusRecordCap) return false;
+    records.erase(records.begin(), records.end() - static_cast<std::ptrdiff_t>(kShareBonusRecordCap));
+    return true;
 }
 
 }  // namespace pintle

@@ -30,6 +30,14 @@ using LocalMidnightFn = int64_t (*)(int year, int month, int day);
 void ParseShareBonusTable(std::string_view page, int table, std::vector<ShareBonusRecord>& records,
                           LocalMidnightFn local_midnight);
 
+// The records of a whole page: table 1, then table 2 merged in, sorted by
+// ex-date (equal dates keep page order); of more than kShareBonusRecordCap,
+// only the kShareBonusRecordCap with the latest ex-dates (the last ones) are
+// kept. `records` is replaced; true when some were dropped. Linear in the
+// page's size, apart from the sort.
+bool ParseShareBonusPage(std::string_view page, std::vector<ShareBonusRecord>& records,
+                         LocalMidnightFn local_midnight);
+
 // The text of a "td" element between its ">" and "</td>", blanks removed.
 std::string CellText(std::string_view element);
 

@@ -4,7 +4,6 @@
 // selector number) and outside programs (the C interface).
 #include <algorithm>
 #include <cstring>
-#include <limits>
 
 #include "assistant/assistant.h"
 #include "common/text.h"
@@ -61,12 +60,6 @@ int32_t ChooseAssistant(int32_t selector) {
 // A trade kind counted from 1, as the stored kind; wide so INT32_MIN does
 // not wrap to a kind that exists.
 int64_t StoredKind(int32_t counted_from_1) { return int64_t{counted_from_1} - 1; }
-
-// TDX: the selector index from TDX function 7's number (0 gives -1, none).
-int32_t TdxSelectorIndex() {
-    const int64_t s = int64_t{Boundary().tdx_selector.load()} - 1;
-    return static_cast<int32_t>(std::max<int64_t>(s, std::numeric_limits<int32_t>::min()));
-}
 
 std::wstring TdxQueryCode(float code_number) { return NormaliseCode(AnsiToWide(TdxCodeText(code_number))); }
 

@@ -68,11 +68,18 @@ void AdjustForDividends(const std::string& code, std::vector<HistoryPoint>& seri
     midnights.reserve(records->size());
     for (const ShareBonusRecord& r : *records) midnights.push_back(MidnightOf(r.ex_date, rules));
     const int64_t today = MidnightOf(NowSeconds(), rules);
-    for (HistoryPoint& entry : series) {
-        if (entry.value > 0.0)
-            entry.value =
-                AdjustedPrice(static_cast<float>(entry.value), MidnightOf(entry.time, rules), today, *records, midnights);
+    // Prices above 0 only, in single precision.
+    std::vector<std::size_t> at;
+    std::vector<float> prices;
+    std::vector<int64_t> days;
+    for (std::size_t i = 0; i < series.size(); ++i) {
+        if (!(series[i].value > 0.0)) continue;
+        at.push_back(i);
+        prices.push_back(static_cast<float>(series[i].value));
+        days.push_back(MidnightOf(series[i].time, rules));
     }
+    AdjustPrices(prices, days, today, *records, midnights);
+    for (std::size_t k = 0; k < at.size(); ++k) series[at[k]].value = prices[k];
 }
 
 // The own store keeps 10000-19999; the assistant's store the rest, with the

@@ -59,15 +59,23 @@ std::optional<uint32_t> DatedBarTime(float date, std::optional<float> hhmm);
 // The same with the time-zone rules already read (a chart's bars in one call).
 std::optional<uint32_t> DatedBarTime(float date, std::optional<float> hhmm, const LocalTimeRules& rules);
 
-// The price of a stored entry at `price_midnight` seen from today, adjusted
-// for every record whose ex-date lies after the entry's day and not after
-// today (`records` ascending by ex-date, `midnights` their local midnights).
-// Newest first: a rights issue first, P = (r * 0.1 * rights price + P) /
-// (r * 0.1 + 1); then P = (P - cash * 0.1) / (bonus * 0.1 + 1); all in single
-// precision. A step that would divide by 0 or give no finite price leaves the
-// price as stored.
-float AdjustedPrice(float price, int64_t price_midnight, int64_t today_midnight,
-                    const std::vector<ShareBonusRecord>& records, const std::vector<int64_t>& midnights);
+// The prices of a series (price i at the local midnight price_midnights[i])
+// seen from today: each adjusted for every record whose ex-date lies after
+// the price's day and not after today (`records` ascending by ex-date,
+// `midnights` their local midnights; in any other order, for the records
+// that count after the last one on or before the price's day). Newest
+// first: a rights issue first, P = (r * 0.1 * rights price + P) / (r * 0.1 +
+// 1); then P = (P - cash * 0.1) / (bonus * 0.1 + 1); all in single
+// precision. A step that would divide by 0 or give no finite price leaves
+// the price as stored; prices without a midnight stay as they are.
+//
+// One pass over the records, newest first, each applied to every price it
+// reaches at once: time linear in the records plus the steps taken. Each
+// price still takes its own steps in its own order (nothing is shared
+// between prices), so the result is bit for bit that of walking the
+// records from the newest for each price alone.
+void AdjustPrices(std::vector<float>& prices, const std::vector<int64_t>& price_midnights, int64_t today_midnight,
+                  const std::vector<ShareBonusRecord>& records, const std::vector<int64_t>& midnights);
 
 // The process-wide tables of 30-34, keyed by (code text, slot).
 using DatedPair = std::pair<std::string, int32_t>;

@@ -63,5 +63,49 @@ TEST(DatedHistoryInTheTerminal, WrittenAndReadBackThroughTheDll) {
     EXPECT_EQ(outs, (std::vector<std::string>{"-1", "1", "1", "1", "1029 1030 1031", "nan 2.5 nan"})) << run.out;
 }
 
+// The figures a script printed after "ticks ".
+std::vector<unsigned long long> TicksOf(const std::string& out) {
+    std::vector<unsigned long long> ticks;
+    for (std::size_t at = 0; (at = out.find("ticks ", at)) != std::string::npos; at += 6)
+        ticks.push_back(std::stoull(out.substr(at + 6)));
+    return ticks;
+}
+
+TEST(DatedHistoryInTheTerminal, ASiteThatTricklesItsHeadHoldsTdx34NoLongerThanTheFetchDeadline) {
+    TempDir home{L"dated-e2e-trickle"};
+    BonusServer site(L"trickle-head", home.path());
+    ASSERT_TRUE(site.Started());
+    KovaltProcess kovalt(KovaltOptions{.exe_dir = home.path(),
+                                       .store = {L"600000 0 0 86 8 10 1546412400", L"600000 0 0 86 8 11 1590476400"}},
+                         home.path());
+    ASSERT_TRUE(kovalt.Started());
+    Terminal terminal;
+    const std::wstring host = site.Host();
+    ASSERT_TRUE(WriteFileBytes(terminal.File(L"Pintle.ini"),
+                               "[Settings]\r\nShareBonusHost=" + std::string(host.begin(), host.end()) + "\r\n"));
+
+    const RunResult run = terminal.RunScript(
+        "ticks\ntdx 34 --count 2 --a 5600000 --b 86 --c 1190102,1200526\nticks\nunload\nticks\n");
+    ASSERT_EQ(run.exit_code, 0u) << run.out;
+    ASSERT_EQ(run.calls.size(), 1u) << run.out;
+    EXPECT_EQ(run.calls[0].values, (std::vector<double>{10, 11}));  // no records: as stored
+    const std::vector<unsigned long long> ticks = TicksOf(run.out);
+    ASSERT_EQ(ticks.size(), 3u) << run.out;
+    EXPECT_LE(ticks[1] - ticks[0], 10500u);  // the call
+    EXPECT_LE(ticks[2] - ticks[1], 1000u);   // the unload
+    EXPECT_NE(run.out.find("\nunloaded"), std::string::npos) << run.out;
+    // The site saw its connection end within 2 s of the deadline.
+    const std::string journal = site.Journal();
+    const std::size_t closed = journal.find("closed at tick ");
+    ASSERT_NE(closed, std::string::npos) << journal;
+    EXPECT_LE(std::stoull(journal.substr(closed + 15)), ticks[0] + 12000) << journal;
+
+    const Lines log = terminal.LogMessages();
+    ASSERT_GE(log.size(), 2u);
+    EXPECT_EQ(log[log.size() - 2], "网页 10 秒内未收完，整页丢弃: http://" + std::string(host.begin(), host.end()) +
+                                       "/corp/go.php/vISSUE_ShareBonus/stockid/600000.phtml");
+    EXPECT_EQ(log.back().rfind("~Pintle.dll Version(", 0), 0u) << log.back();
+}
+
 }  // namespace
 }  // namespace pintle::test

@@ -57,6 +57,27 @@ TEST(TdxOrders, RecordsCarryTheTdxSelectorAndQuantityRules) {
                         "接收到 篮子150 买入 110030 0.0000元 量*条件=300股 "}));
 }
 
+TEST(TdxOrders, ASelectorNumberOutOfRangeGoesOutAsTheLowestIndexWithoutWrapping) {
+    TempDir work(L"tdx-selector");
+    ASSERT_TRUE(WriteFileBytes(work.File(L"state.txt"), "order 600000 kind=0 qty=300 filled=100\n"));
+    KovaltProcess kovalt({.number = 0, .state_path = work.File(L"state.txt")}, work.path());
+    ASSERT_TRUE(kovalt.Started());
+    Terminal terminal;
+    // 3e9 and NaN truncate to -2147483648; minus 1 must not wrap to the top.
+    const RunResult run = terminal.RunScript(
+        "tdx 7 --a 0 --b 3e9\n"
+        "tdx 1 --a 600000 --b 3 --c 100\n"  // an order
+        "tdx 6 --a 600000 --b 1 --c 0\n"    // cancel: 200 outstanding
+        "tdx 9 --a 600000 --b 5 --c 0\n"    // a command
+        "tdx 7 --a 0 --b nan\n"
+        "tdx 23 --a 1 --b 42 --c 7.75\n");  // data
+    ASSERT_EQ(run.calls.size(), 6u) << run.out;
+    EXPECT_TRUE(FieldsAre(kovalt.MessagesOfKind(1), {"code=600000 sel=-2147483648"}));
+    EXPECT_TRUE(FieldsAre(kovalt.MessagesOfKind(3), {"code=600000 qty=0 sel=-2147483648"}));
+    EXPECT_TRUE(FieldsAre(kovalt.MessagesOfKind(6), {"sub=0 sel=-2147483648"}));
+    EXPECT_TRUE(FieldsAre(kovalt.MessagesOfKind(99), {"code=000001 sel=-2147483648"}));
+}
+
 TEST(TdxOrders, ControlCommandsLogAndRefreshWithoutQuantityIsDropped) {
     Rig rig({.number = 0});
     ASSERT_TRUE(rig.kovalt.Started());

@@ -12,7 +12,7 @@ namespace pintle::test {
 
 std::wstring ShareBonusPagesDir() { return std::wstring(PINTLE_SOURCE_DIR_WIN) + L"\\tests\\data\\sharebonus"; }
 
-BonusServer::BonusServer(const std::wstring& mode, const std::wstring& work_dir)
+BonusServer::BonusServer(const std::wstring& mode, const std::wstring& work_dir, const std::wstring& options)
     : journal_(work_dir + L"\\bonus-server-journal.txt") {
     static std::atomic<int> counter{0};
     const std::wstring base = L"PintleTest-BonusServer-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
@@ -23,7 +23,7 @@ BonusServer::BonusServer(const std::wstring& mode, const std::wstring& work_dir)
     const std::wstring exe = BuildFile(L"bonus-server.exe");
     process_.reset(StartProcess(exe, L"--mode " + mode + L" --root " + QuoteArg(ShareBonusPagesDir()) + L" --port-file " +
                                          QuoteArg(port_file) + L" --journal " + QuoteArg(journal_) + L" --ready-event " +
-                                         base + L"-ready --quit-event " + base + L"-quit",
+                                         base + L"-ready --quit-event " + base + L"-quit " + options,
                                 work_dir, nullptr));
     if (!process_) {
         ADD_FAILURE() << "cannot start bonus-server.exe, error " << GetLastError();

@@ -14,10 +14,12 @@ std::wstring ShareBonusPagesDir();
 
 class BonusServer {
 public:
-    // mode: "files" (serving ShareBonusPagesDir()), "silent", "trickle" or
-    // "flood" (docs in tools/bonus-server/main.cpp). Waits until it listens;
-    // a failure is reported with ADD_FAILURE and Started() is then false.
-    BonusServer(const std::wstring& mode, const std::wstring& work_dir);
+    // mode: "files" (serving ShareBonusPagesDir()), "silent", "trickle",
+    // "trickle-head", "flood", "stall" or "rows", with more options in
+    // `options` (docs in tools/bonus-server/main.cpp). Waits until it
+    // listens; a failure is reported with ADD_FAILURE and Started() is then
+    // false.
+    BonusServer(const std::wstring& mode, const std::wstring& work_dir, const std::wstring& options = L"");
     ~BonusServer() { Stop(); }
     BonusServer(const BonusServer&) = delete;
     BonusServer& operator=(const BonusServer&) = delete;

@@ -84,6 +84,41 @@ TEST(ShareBonusPage, RowsBecomeRecords) {
     for (const auto& c : cases) EXPECT_EQ(Parse(c.page), c.expected) << c.what;
 }
 
+// A stand-in for local midnight: any day of any month, one number apart.
+int64_t DayNumber(int year, int month, int day) { return int64_t{year} * 1000000 + month * 10000 + day; }
+
+TEST(ShareBonusPage, AWholePageComesSortedAndKeepsTheThousandLatestRecords) {
+    // Dividends on days 1..1100 of a month, newest first, day 102 twice; rights
+    // issues on day 1100, on day 2000 (twice: the second row wins) and on day 50.
+    std::string dividends;
+    for (int day = 1100; day >= 1; --day) {
+        dividends += Dividend("0", "0", "1", "2000-1-" + std::to_string(day));
+        if (day == 102) dividends += Dividend("0", "0", "2", "2000-1-102");
+    }
+    const std::string rights = Row({"a", "3", "5.8", "b", "2000-1-1100"}) + Row({"a", "1", "2", "b", "2000-1-2000"}) +
+                               Row({"a", "2", "4", "b", "2000-1-2000"}) + Row({"a", "9", "9", "b", "2000-1-50"});
+    std::vector<ShareBonusRecord> records = {{7}};  // replaced
+    EXPECT_TRUE(ParseShareBonusPage(Table(2, rights) + Table(1, dividends), records, DayNumber));
+
+    // 1102 records: the oldest 102 go, the first of day 102 (in page order) with them.
+    std::vector<ShareBonusRecord> expected = {{2000010102, 0, 0, 0, 2}};
+    for (int day = 103; day <= 1100; ++day) expected.push_back({static_cast<uint32_t>(2000010000 + day), 0, 0, 0, 1});
+    expected.back().rights_shares = 3;
+    expected.back().rights_price = 5.8f;
+    expected.push_back({2000012000, 0, 2, 4, 0});
+    EXPECT_EQ(records, expected);
+
+    // At most 1000: all of them, and nothing dropped.
+    const std::vector<ShareBonusRecord> kept = records;
+    std::string newest_first;
+    for (auto r = kept.rbegin(); r != kept.rend(); ++r)
+        newest_first += Dividend("0", "0", "1", "2000-1-" + std::to_string(r->ex_date - 2000010000));
+    EXPECT_FALSE(ParseShareBonusPage(Table(1, newest_first), records, DayNumber));
+    EXPECT_EQ(records.size(), kShareBonusRecordCap);
+    EXPECT_EQ(records.front().ex_date, 2000010102u);
+    EXPECT_EQ(records.back().ex_date, 2000012000u);
+}
+
 TEST(ShareBonusPage, CellTextAndNumbers) {
     EXPECT_EQ(CellText("<td align=\"center\"> 1 5 </td>"), "15");
     EXPECT_EQ(CellText("<td><a href=\"x\">查看</a></td>"), "<ahref=\"x\">查看</a>");

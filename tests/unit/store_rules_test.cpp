@@ -3,7 +3,12 @@
 // stored price is adjusted for dividends.
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <cfloat>
 #include <climits>
+#include <cmath>
+#include <limits>
+#include <random>
 
 #include "common/text.h"
 #include "startup/data_path.h"
@@ -118,6 +123,14 @@ TEST(SeriesRules, BarsMatchEntriesInTheBucketOfTheChartsPeriodCode) {
     EXPECT_EQ(ratio[1].value, 0.0);
 }
 
+// One price through AdjustPrices.
+float Adjusted(float price, int64_t day, int64_t today, const std::vector<ShareBonusRecord>& records,
+               const std::vector<int64_t>& midnights) {
+    std::vector<float> prices = {price};
+    AdjustPrices(prices, {day}, today, records, midnights);
+    return prices[0];
+}
+
 TEST(DatedHistoryRules, APriceIsAdjustedForTheExDatesAfterItsDayUpToToday) {
     // The records of tests/data/sharebonus/600000.phtml; ex-dates are local midnights.
     const std::vector<ShareBonusRecord> records = {{1268150400, 0, 2.5f, 4.5f, 0}, {1563206400, 3, 0, 0, 2},
@@ -132,11 +145,131 @@ TEST(DatedHistoryRules, APriceIsAdjustedForTheExDatesAfterItsDayUpToToday) {
              {10, 1720022400, kMidnight, 10},           // on or after the newest
              {10, 1546358400, 1590940800, 3.31952691f},  // seen from 2020-06-01: later records skipped
              {20, 1230739200, kMidnight, 4.72721958f}}) {   // 2009: the rights issue of 2010 as well
-        EXPECT_EQ(AdjustedPrice(c.price, c.day, c.today, records, midnights), c.adjusted) << c.day << " " << c.today;
+        EXPECT_EQ(Adjusted(c.price, c.day, c.today, records, midnights), c.adjusted) << c.day << " " << c.today;
     }
     // Records no page gives: a step that divides by 0 or overflows keeps the stored price.
-    EXPECT_EQ(AdjustedPrice(10, 0, kMidnight, {{1, -10, 0, 0, 1}}, {1}), 10.0f);
-    EXPECT_EQ(AdjustedPrice(3e38f, 0, kMidnight, {{1, 0, 10, 3e38f, 0}}, {1}), 3e38f);
+    EXPECT_EQ(Adjusted(10, 0, kMidnight, {{1, -10, 0, 0, 1}}, {1}), 10.0f);
+    EXPECT_EQ(Adjusted(3e38f, 0, kMidnight, {{1, 0, 10, 3e38f, 0}}, {1}), 3e38f);
+}
+
+// The adjustment as it was first written, one price at a time: the records
+// walked from the newest, those after today skipped, stopping at the first
+// on or before the price's day. AdjustPrices must give its results bit for
+// bit.
+float WalkFromTheNewest(float price, int64_t price_midnight, int64_t today_midnight,
+                        const std::vector<ShareBonusRecord>& records, const std::vector<int64_t>& midnights) {
+    float p = price;
+    for (std::size_t k = records.size(); k-- > 0;) {
+        if (k >= midnights.size() || midnights[k] > today_midnight) continue;
+        if (midnights[k] <= price_midnight) break;
+        const ShareBonusRecord& r = records[k];
+        if (r.rights_shares > 0.0f) {
+            const float divisor = r.rights_shares * 0.1f + 1.0f;
+            if (divisor == 0.0f) return price;
+            p = (r.rights_shares * 0.1f * r.rights_price + p) / divisor;
+        }
+        const float divisor = r.bonus_shares * 0.1f + 1.0f;
+        if (divisor == 0.0f) return price;
+        p = (p - r.cash * 0.1f) / divisor;
+        if (!std::isfinite(p)) return price;
+    }
+    return p;
+}
+
+std::vector<float> OneAtATime(const std::vector<float>& prices, const std::vector<int64_t>& days, int64_t today,
+                              const std::vector<ShareBonusRecord>& records, const std::vector<int64_t>& midnights) {
+    std::vector<float> out;
+    for (std::size_t i = 0; i < prices.size(); ++i)
+        out.push_back(WalkFromTheNewest(prices[i], days[i], today, records, midnights));
+    return out;
+}
+
+// Bit patterns, so that every NaN and -0 counts.
+std::vector<uint32_t> Bits(const std::vector<float>& values) {
+    std::vector<uint32_t> bits;
+    for (const float v : values) bits.push_back(std::bit_cast<uint32_t>(v));
+    return bits;
+}
+
+::testing::AssertionResult SameAsOneAtATime(std::vector<float> prices, const std::vector<int64_t>& days, int64_t today,
+                                            const std::vector<ShareBonusRecord>& records,
+                                            const std::vector<int64_t>& midnights) {
+    const std::vector<float> want = OneAtATime(prices, days, today, records, midnights);
+    AdjustPrices(prices, days, today, records, midnights);
+    const std::vector<uint32_t> got_bits = Bits(prices), want_bits = Bits(want);
+    for (std::size_t i = 0; i < prices.size(); ++i) {
+        if (got_bits[i] != want_bits[i])
+            return ::testing::AssertionFailure() << "price " << i << " of " << prices.size() << " on day " << days[i]
+                                                 << ": " << prices[i] << " instead of " << want[i];
+    }
+    return ::testing::AssertionSuccess();
+}
+
+TEST(DatedHistoryRules, AWholeSeriesIsAdjustedBitForBitAsOnePriceAtATime) {
+    constexpr int64_t kDay = 86400;
+    std::mt19937 random(20260305);
+    auto uniform = [&](double low, double high) { return std::uniform_real_distribution<double>(low, high)(random); };
+
+    // Realistic: a company's 35 years of dividends, bonus shares and rights
+    // issues (a few a year, some on one ex-date), and a day close every day
+    // since 1990, seen from today and from dates in between.
+    std::vector<ShareBonusRecord> records;
+    for (int64_t day = kMidnight - 35 * 365 * kDay; day < kMidnight; day += (100 + random() % 300) * kDay) {
+        ShareBonusRecord r{static_cast<uint32_t>(day)};
+        r.cash = static_cast<float>(std::round(uniform(0, 8) * 100) / 100);
+        if (random() % 3 == 0) r.bonus_shares = static_cast<float>(1 + random() % 10);
+        if (random() % 8 == 0) {
+            r.rights_shares = static_cast<float>(std::round(uniform(1, 3) * 10) / 10);
+            r.rights_price = static_cast<float>(std::round(uniform(2, 9) * 100) / 100);
+        }
+        records.push_back(r);
+        if (random() % 6 == 0) records.push_back({r.ex_date, 0, 2.5f, 4.5f, 0});
+    }
+    std::vector<int64_t> midnights;
+    for (const auto& r : records) midnights.push_back(r.ex_date);
+    std::vector<float> prices;
+    std::vector<int64_t> days;
+    for (int64_t day = kMidnight - 36 * 365 * kDay; day <= kMidnight; day += kDay) {
+        days.push_back(day);
+        prices.push_back(static_cast<float>(std::round(uniform(3, 60) * 100) / 100));
+    }
+    ASSERT_GT(records.size(), 40u);
+    for (const int64_t today : {int64_t{kMidnight}, kMidnight - 3000 * kDay, kMidnight - 30 * 365 * kDay})
+        EXPECT_TRUE(SameAsOneAtATime(prices, days, today, records, midnights)) << today;
+
+    // Adversarial: figures no page gives (0 and negative divisors, NaN,
+    // infinity, overflow, values that round away), ex-dates repeated, in the
+    // future, out of order, midnights missing for the last records; prices
+    // of every kind on days repeated and out of order.
+    const float inf = std::numeric_limits<float>::infinity(), nan = std::numeric_limits<float>::quiet_NaN();
+    const float figures[] = {0, 1e-45f, 1e-8f, 0.1f, 1, 2.5f, 10, 1e30f, 3e38f, FLT_MAX, -10, -1, -20, nan, inf, -inf};
+    auto figure = [&] { return random() % 3 ? static_cast<float>(uniform(0, 20)) : figures[random() % std::size(figures)]; };
+    const float price_kinds[] = {0, -0.0f, -5, 1e-45f, 1e-38f, 1e38f, FLT_MAX, nan, inf, -inf};
+    for (int round = 0; round < 300; ++round) {
+        const int64_t first = kMidnight - 400 * kDay;
+        std::vector<ShareBonusRecord> rs(random() % 40);
+        std::vector<int64_t> ms;
+        for (ShareBonusRecord& r : rs) {
+            r = {static_cast<uint32_t>(first + (random() % 500) * kDay), figure(), figure(), figure(), figure()};
+            if (random() % 4 == 0) r.bonus_shares = random() % 2 ? -10.0f : 0.0f;  // a divisor of 0, or none
+            if (random() % 3 == 0) r.rights_shares = 0;
+        }
+        if (round % 4 != 0)  // the contract: ascending ex-dates; every fourth round not
+            std::stable_sort(rs.begin(), rs.end(), [](const auto& a, const auto& b) { return a.ex_date < b.ex_date; });
+        for (const ShareBonusRecord& r : rs) ms.push_back(r.ex_date + (round % 5 == 0 ? 3600 : 0));
+        if (round % 7 == 0 && !ms.empty()) ms.resize(random() % ms.size());
+        std::vector<float> ps(random() % 300);
+        std::vector<int64_t> ds(ps.size());
+        for (std::size_t i = 0; i < ps.size(); ++i) {
+            ps[i] = random() % 4 ? static_cast<float>(uniform(0.01, 100)) : price_kinds[random() % std::size(price_kinds)];
+            ds[i] = first - 50 * kDay + static_cast<int64_t>(random() % 600) * kDay;
+        }
+        if (round % 3 == 0) {  // in order, as a history file keeps them
+            std::sort(ds.begin(), ds.end());
+        }
+        const int64_t today = first + static_cast<int64_t>(random() % 560) * kDay;
+        EXPECT_TRUE(SameAsOneAtATime(ps, ds, today, rs, ms)) << "round " << round;
+    }
 }
 
 }  // namespace

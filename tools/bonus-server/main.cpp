@@ -2,17 +2,27 @@
 // finance site in the tests and the demo. It serves pages from a directory,
 // or misbehaves on purpose so the fetcher's bounds can be seen to hold.
 //
-//   bonus-server.exe [--mode files|silent|trickle|flood|stall] [--root DIR]
+//   bonus-server.exe [--mode files|silent|trickle|trickle-head|flood|stall|rows]
+//                    [--root DIR] [--rows N] [--interval-ms N]
 //                    [--port N] [--port-file PATH] [--journal PATH]
 //                    [--ready-event NAME] [--quit-event NAME]
 //
-// files    every GET is answered with the file of the root directory named
-//          by the last segment of the path (".../stockid/600000.phtml" gives
-//          600000.phtml), or 404; HTTP/1.0, the connection closed after it.
-// silent   reads the request and never answers.
-// trickle  sends the headers, then one byte every 100 ms, never ending.
-// flood    sends the headers, then bytes as fast as it can, never ending.
-// stall    sends the headers and half of a 4000-byte body, then nothing.
+// files         every GET is answered with the file of the root directory
+//               named by the last segment of the path (".../stockid/600000.phtml"
+//               gives 600000.phtml), or 404; HTTP/1.0, the connection closed
+//               after it.
+// silent        reads the request and never answers.
+// trickle       sends the headers, then one byte every 100 ms, never ending.
+// trickle-head  sends the status line, then one byte of a header line every
+//               --interval-ms (1000), never ending the head; when the client
+//               closes the connection it journals "closed at tick T" (T its
+//               GetTickCount64).
+// flood         sends the headers, then bytes as fast as it can, never ending.
+// stall         sends the headers and half of a 4000-byte body, then nothing.
+// rows          answers every GET with a share-bonus page of --rows short
+//               dividend rows (0, the default: as many as fit in 4194304
+//               bytes, the most a fetch takes), one ex-date a day going back
+//               from yesterday, 20000 days round and round.
 //
 // --port 0 (the default) takes any free port; the port is written to the
 // port file before the ready event is set. The journal gets every request
@@ -23,6 +33,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstring>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -32,6 +43,8 @@ namespace {
 struct Options {
     std::wstring mode = L"files";
     std::wstring root = L".";
+    int rows = 0;
+    int interval_ms = 1000;
     int port = 0;
     std::wstring port_file, journal, ready_event, quit_event;
 };
@@ -93,15 +106,76 @@ std::wstring FileFor(const std::string& head) {
     return g_options.root + L"\\" + std::wstring(name.begin(), name.end());
 }
 
+void Journal(const std::string& bytes) {
+    if (g_options.journal.empty()) return;
+    std::lock_guard<std::mutex> hold(g_journal_lock);
+    WriteWholeFile(g_options.journal, bytes, true);
+}
+
+// Waits up to ms for the client; true when it closed the connection (what
+// it sends meanwhile is read and dropped).
+bool ClientClosed(SOCKET s, int ms) {
+    const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(ms);
+    for (;;) {
+        const ULONGLONG now = GetTickCount64();
+        if (now >= end) return false;
+        const ULONGLONG left = end - now;
+        fd_set readable;
+        FD_ZERO(&readable);
+        FD_SET(s, &readable);
+        timeval t{static_cast<long>(left / 1000), static_cast<long>(left % 1000 * 1000)};
+        const int n = select(0, &readable, nullptr, nullptr, &t);
+        if (n < 0) return true;
+        if (n == 0) return false;
+        char drain[256];
+        if (recv(s, drain, sizeof drain, 0) <= 0) return true;
+    }
+}
+
+// The page of the rows mode: table 1 of the site's share-bonus page, short
+// rows (announcement date, bonus, conversion, cash, progress, ex-date).
+std::string RowsPage() {
+    const std::string head = "<html><body><table id=\"sharebonus_1\"><tbody>\r\n";
+    const std::string tail = "</tbody></table></body></html>\r\n";
+    constexpr std::size_t kMost = 4194304;
+    std::string page = head;
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    const ULONGLONG today = (static_cast<ULONGLONG>(now.dwHighDateTime) << 32 | now.dwLowDateTime) / 864000000000ULL;
+    for (int i = 0; g_options.rows == 0 || i < g_options.rows; ++i) {
+        const ULONGLONG day = (today - 1 - static_cast<ULONGLONG>(i % 20000)) * 864000000000ULL;
+        const FILETIME ft{static_cast<DWORD>(day), static_cast<DWORD>(day >> 32)};
+        SYSTEMTIME st;
+        FileTimeToSystemTime(&ft, &st);
+        char row[160];
+        std::snprintf(row, sizeof row,
+                      "<tr><td>a</td><td>0.001</td><td>0</td><td>0.01</td><td>b</td><td>%04d-%02d-%02d</td></tr>\n",
+                      st.wYear, st.wMonth, st.wDay);
+        if (g_options.rows == 0 && page.size() + std::strlen(row) + tail.size() > kMost) break;
+        page += row;
+    }
+    return page + tail;
+}
+
 void Serve(SOCKET s) {
     const std::string head = ReadHead(s);
-    if (!g_options.journal.empty()) {
-        std::lock_guard<std::mutex> hold(g_journal_lock);
-        WriteWholeFile(g_options.journal, head, true);
-    }
+    Journal(head);
     const std::string streaming = "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n";
     if (g_options.mode == L"silent") {
         Sleep(INFINITE);
+    } else if (g_options.mode == L"trickle-head") {
+        if (SendAll(s, "HTTP/1.0 200 OK\r\nX-Trickle: ")) {
+            while (!ClientClosed(s, g_options.interval_ms)) {
+                if (!SendAll(s, "x")) break;
+            }
+            Journal("closed at tick " + std::to_string(GetTickCount64()) + "\r\n");
+        }
+    } else if (g_options.mode == L"rows") {
+        const std::string body = RowsPage();
+        SendAll(s, "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\nContent-Length: " + std::to_string(body.size()) +
+                       "\r\n\r\n" + body);
+        shutdown(s, SD_SEND);
+        ClientClosed(s, 10000);
     } else if (g_options.mode == L"trickle") {
         if (SendAll(s, streaming)) {
             while (SendAll(s, "<")) Sleep(100);
@@ -139,6 +213,8 @@ bool ParseOptions(int argc, wchar_t** argv) {
         const std::wstring value = argv[++i];
         if (name == L"--mode") g_options.mode = value;
         else if (name == L"--root") g_options.root = value;
+        else if (name == L"--rows") g_options.rows = _wtoi(value.c_str());
+        else if (name == L"--interval-ms") g_options.interval_ms = _wtoi(value.c_str());
         else if (name == L"--port") g_options.port = _wtoi(value.c_str());
         else if (name == L"--port-file") g_options.port_file = value;
         else if (name == L"--journal") g_options.journal = value;
@@ -147,15 +223,18 @@ bool ParseOptions(int argc, wchar_t** argv) {
         else return false;
     }
     const std::wstring& m = g_options.mode;
-    return m == L"files" || m == L"silent" || m == L"trickle" || m == L"flood" || m == L"stall";
+    return m == L"files" || m == L"silent" || m == L"trickle" || m == L"trickle-head" || m == L"flood" ||
+           m == L"stall" || m == L"rows";
 }
 
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
     if (!ParseOptions(argc, argv)) {
-        std::fprintf(stderr, "usage: bonus-server [--mode files|silent|trickle|flood|stall] [--root DIR] [--port N]\n"
-                             "       [--port-file PATH] [--journal PATH] [--ready-event NAME] [--quit-event NAME]\n");
+        std::fprintf(stderr,
+                     "usage: bonus-server [--mode files|silent|trickle|trickle-head|flood|stall|rows] [--root DIR]\n"
+                     "       [--rows N] [--interval-ms N] [--port N] [--port-file PATH] [--journal PATH]\n"
+                     "       [--ready-event NAME] [--quit-event NAME]\n");
         return 2;
     }
     WSADATA wsa;

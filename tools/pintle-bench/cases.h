@@ -44,6 +44,7 @@ struct Context {
     HANDLE block_mutex = nullptr;                     // "Global\KovaltShare"
     HANDLE store_mutex = nullptr;                     // "Global\KovaltKeyValueDB"
     HWND main_window = nullptr, extra_window = nullptr;
+    bool has_site = false;  // the finance site runs and Pintle.ini names it
 
     FormulaFn Export(const char* name) const;
     TdxFn Tdx(int number) const;

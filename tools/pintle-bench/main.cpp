@@ -1,15 +1,17 @@
 // pintle-bench: how much each hot formula call costs next to its floor, the
 // bare system calls that call cannot avoid. Run it with ./pintle bench: it
 // sits in a directory of its own beside Pintle.dll (the terminal directory:
-// the own store and the log go there), with the stand-in assistant in the
-// sub-directory "assistant". It starts the assistant, loads the real
-// Pintle.dll as a terminal does, measures, and prints a table and one
+// the own store and the log go there) and bonus-server.exe (the finance
+// site), with the stand-in assistant in the sub-directory "assistant". It
+// starts the assistant and the site, loads the real Pintle.dll as a
+// terminal does, measures, and prints a table and one
 // "BENCH name median_us=.. floor_us=.. ratio=.." line per figure. It
 // asserts nothing: the figures are for people and for scripts that compare
 // runs.
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "cases.h"
@@ -24,6 +26,23 @@ std::wstring OwnDirectory() {
     std::wstring path(buf);
     const auto pos = path.find_last_of(L"\\/");
     return pos == std::wstring::npos ? L"" : path.substr(0, pos + 1);
+}
+
+std::string ReadSmallFile(const std::wstring& path) {
+    pintle::UniqueHandle f(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                       OPEN_EXISTING, 0, nullptr));
+    char buf[64] = {};
+    DWORD got = 0;
+    if (!f || !ReadFile(f.get(), buf, sizeof buf - 1, &got, nullptr)) return {};
+    return std::string(buf, got);
+}
+
+bool WriteSmallFile(const std::wstring& path, const std::string& bytes) {
+    pintle::UniqueHandle f(
+        CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD put = 0;
+    return f && WriteFile(f.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &put, nullptr) &&
+           put == bytes.size();
 }
 
 int Fail(const std::wstring& why) {
@@ -64,11 +83,25 @@ int wmain(int argc, wchar_t** argv) {
     // One extra receiver; the journal goes nowhere, as a real assistant
     // keeps none; the value the assistant-slot Get reads.
     bench::StandIn assistant;
-    if (!assistant.Start(ctx.assistant_dir,
+    if (!assistant.Start(ctx.assistant_dir, L"Kovalt.exe",
                          {L"--number", L"0", L"--extra-receivers", L"1", L"--journal", L"NUL", L"--state",
                           ctx.assistant_dir + L"state.txt", L"--store", L"600001 0 0 30 0 2.5"},
                          &error))
         return Fail(error);
+
+    // The finance site, serving a full page of dividend rows for every code,
+    // named in Pintle.ini before the plug-in loads (it reads it at load).
+    bench::StandIn site;
+    if (GetFileAttributesW((ctx.dir + L"bonus-server.exe").c_str()) != INVALID_FILE_ATTRIBUTES) {
+        const std::wstring port_file = ctx.dir + L"bonus-server-port.txt";
+        if (!site.Start(ctx.dir, L"bonus-server.exe", {L"--mode", L"rows", L"--port-file", port_file}, &error))
+            return Fail(error);
+        const int port = std::atoi(ReadSmallFile(port_file).c_str());
+        if (port == 0 || !WriteSmallFile(ctx.dir + L"Pintle.ini", "[Settings]\r\nShareBonusHost=127.0.0.1:" +
+                                                                       std::to_string(port) + "\r\n"))
+            return Fail(L"cannot point Pintle.ini at the finance site");
+        ctx.has_site = true;
+    }
 
     pintle::UniqueHandle mapping(OpenFileMappingW(FILE_MAP_READ, FALSE, pintle::kMappingBaseName));
     pintle::MappedView view(mapping ? MapViewOfFile(mapping.get(), FILE_MAP_READ, 0, 0, pintle::kSharedStateBlockSize)
@@ -91,6 +124,7 @@ int wmain(int argc, wchar_t** argv) {
     if (options.repeat == 0) bench::PrintReport(rows);
 
     FreeLibrary(ctx.dll);
+    site.Stop();
     assistant.Stop();
     return 0;
 }

@@ -15,12 +15,13 @@ std::wstring Quote(const std::wstring& arg) {
 
 }  // namespace
 
-bool StandIn::Start(const std::wstring& dir, const std::vector<std::wstring>& options, std::wstring* error) {
-    const std::wstring tag = std::to_wstring(GetCurrentProcessId());
+bool StandIn::Start(const std::wstring& dir, const std::wstring& exe_name, const std::vector<std::wstring>& options,
+                    std::wstring* error) {
+    const std::wstring tag = exe_name + L"-" + std::to_wstring(GetCurrentProcessId());
     const std::wstring ready_name = L"PintleBench-ready-" + tag, quit_name = L"PintleBench-quit-" + tag;
     pintle::UniqueHandle ready(CreateEventW(nullptr, TRUE, FALSE, ready_name.c_str()));
     quit_.reset(CreateEventW(nullptr, TRUE, FALSE, quit_name.c_str()));
-    const std::wstring exe = dir + L"Kovalt.exe";
+    const std::wstring exe = dir + exe_name;
     std::wstring command = Quote(exe);
     for (const auto& o : options) command += L" " + Quote(o);
     command += L" --ready-event " + ready_name + L" --quit-event " + quit_name;
@@ -43,7 +44,7 @@ bool StandIn::Start(const std::wstring& dir, const std::vector<std::wstring>& op
     process_.reset(info.hProcess);
     HANDLE waits[] = {ready.get(), process_.get()};
     if (WaitForMultipleObjects(2, waits, FALSE, 20000) != WAIT_OBJECT_0) {
-        *error = L"Kovalt.exe did not publish its block";
+        *error = exe_name + L" did not say it is ready";
         Stop();
         return false;
     }

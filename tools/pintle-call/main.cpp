@@ -48,7 +48,8 @@ const wchar_t kUsage[] =
     L"  capi FUNCTION ARGS...       call the C interface (GetPosInfo CODE|null SEL ASSISTANT,\n"
     L"                              GetAccountInfo SEL ASSISTANT, GetAllPositionCode ASSISTANT,\n"
     L"                              GetAllPositionCodeA SIZE ASSISTANT [null], GetAllOrderCode ASSISTANT KIND)\n"
-    L"  sleep MS | echo TEXT | unload | load\n";
+    L"  sleep MS | echo TEXT | unload | load\n"
+    L"  ticks                       print the system's tick count (GetTickCount64), to time calls\n";
 
 void Out(const std::wstring& text) {
     // Console output as UTF-8 so that logs of a run can be compared as bytes.
@@ -119,6 +120,10 @@ public:
             return true;
         }
         if (cmd == L"load") return Load();
+        if (cmd == L"ticks") {
+            Out(L"ticks " + std::to_wstring(GetTickCount64()) + L"\n");
+            return true;
+        }
         if (cmd == L"window") return MakeWindow();
         if (cmd == L"capi") {
             if (Load()) Out(RunCApi(module_, w));
