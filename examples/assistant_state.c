@@ -7,8 +7,12 @@
  * defaults: selector 0 (assistant 0, whole account), code 600000, trade
  * kind 1. Pintle.dll must be beside the program (or on the PATH).
  *
- * Build with mingw-w64:  x86_64-w64-mingw32-gcc -I include assistant_state.c libPintle.dll.a
- * Build with MSVC:       cl /I include assistant_state.c Pintle.lib
+ * Build it in the folder of the unpacked release archive (pintle.h and the
+ * import libraries at its root, this file in examples/):
+ *   mingw-w64:  x86_64-w64-mingw32-gcc -I . examples/assistant_state.c libPintle.dll.a -o assistant_state.exe
+ *   MSVC:       cl /I . examples\assistant_state.c Pintle.lib
+ * or in the source tree after ./pintle build:
+ *   x86_64-w64-mingw32-gcc -I include examples/assistant_state.c build/libPintle.dll.a -o assistant_state.exe
  */
 #include <windows.h>
 

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # A short formula session against two stand-in assistants, run by
-# `./pintle demo` (which builds everything and sets up Wine first).
+# `./pintle demo` (which builds what it runs and sets up Wine first).
 set -euo pipefail
 BUILD=$1
 DEMO=$BUILD/demo
@@ -80,8 +80,8 @@ echo == close of 2019-01-02 adjusted for the dividends since, from the finance s
 tdx 34 --a 5600000 --b 86 --c 1190102,1190103
 echo == SELL to assistant 1, account index 1 (selector 21)
 call SELL --label SZ000001 --arg 8.8 --arg 200 --arg 4 --arg 21
-echo == quotes: one field, then a push that sends the batch
-call SendQuote --label SH600000 --arg 10.6 --arg 0 --arg 0
+echo == quotes: field 1 of SH600000 is 10.6; the push (field 4) sends the batch with the last close in field 0
+call SendQuote --label SH600000 --arg 10.6 --arg 1 --arg 0
 call SendQuote --label SH600000 --arg 0 --arg 4 --arg 0
 echo == the TDX terminal: register, choose assistant 0, price override, buy, marker
 register

@@ -2,7 +2,17 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <set>
+
 namespace pintle::test {
+
+bool IsWindowsSystemDll(std::string name) {
+    static const std::set<std::string> system = {"kernel32.dll", "user32.dll", "advapi32.dll", "shlwapi.dll",
+                                                 "psapi.dll",    "ws2_32.dll",  "msvcrt.dll",  "shell32.dll"};
+    std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::tolower(c); });
+    return system.count(name) != 0 || name.rfind("api-ms-win-", 0) == 0;
+}
 
 PeImage ReadPeImage(const std::wstring& path) {
     PeImage image;
@@ -16,11 +26,13 @@ PeImage ReadPeImage(const std::wstring& path) {
     if (dos->e_magic == IMAGE_DOS_SIGNATURE && nt->Signature == IMAGE_NT_SIGNATURE &&
         nt->OptionalHeader.Magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC) {
         const auto& dirs = nt->OptionalHeader.DataDirectory;
-        const auto* ex = reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(at(dirs[IMAGE_DIRECTORY_ENTRY_EXPORT].VirtualAddress));
-        const auto* names = reinterpret_cast<const uint32_t*>(at(ex->AddressOfNames));
-        const auto* ordinals = reinterpret_cast<const uint16_t*>(at(ex->AddressOfNameOrdinals));
-        const auto* functions = reinterpret_cast<const uint32_t*>(at(ex->AddressOfFunctions));
-        for (DWORD i = 0; i < ex->NumberOfNames; ++i) image.exports[at(names[i])] = functions[ordinals[i]];
+        if (dirs[IMAGE_DIRECTORY_ENTRY_EXPORT].VirtualAddress != 0) {  // a program has none
+            const auto* ex = reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(at(dirs[IMAGE_DIRECTORY_ENTRY_EXPORT].VirtualAddress));
+            const auto* names = reinterpret_cast<const uint32_t*>(at(ex->AddressOfNames));
+            const auto* ordinals = reinterpret_cast<const uint16_t*>(at(ex->AddressOfNameOrdinals));
+            const auto* functions = reinterpret_cast<const uint32_t*>(at(ex->AddressOfFunctions));
+            for (DWORD i = 0; i < ex->NumberOfNames; ++i) image.exports[at(names[i])] = functions[ordinals[i]];
+        }
         for (auto* imp = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(at(dirs[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress));
              imp->Name != 0; ++imp)
             image.imports.push_back(at(imp->Name));

@@ -16,4 +16,7 @@ struct PeImage {
 
 PeImage ReadPeImage(const std::wstring& path);
 
+// A DLL that every Windows has: what the plug-in and the tools may import.
+bool IsWindowsSystemDll(std::string name);
+
 }  // namespace pintle::test

@@ -107,7 +107,7 @@ TEST_F(ScreeningFiles, WithoutItsAssistantAQueryAnswersZeroReadsNothingAndSaysSo
         "不能连接编号为 0 的 助手,  Pintle.dll将不能连接助手下单 错误=2, "
         "请确保助手号正确并确保助手正在运行,或者以管理员身份运行行情软件(如大智慧通达信)试试";
     EXPECT_EQ(Log(), (Lines{unreachable, "助手0未运行,问财查询 5 无结果", "助手0未运行,问财查询 4 无结果",
-                            "助手0未运行,热点查询 5 无结果", "助手0未运行,问财查询 5 无结果",
+                            "助手0未运行,热点查询 5 无结果", "助手0未运行,问财查询 5 无结果", unreachable,
                             "助手0未运行,问财查询 5 无结果"}));
 }
 

@@ -11,6 +11,10 @@
 
 int wmain(int argc, wchar_t** argv) {
     const std::vector<std::wstring> args(argv + 1, argv + argc);
+    if (args.size() == 1 && (args[0] == L"--help" || args[0] == L"-h")) {
+        std::fwprintf(stdout, L"%ls", kovalt::UsageText().c_str());
+        return 0;
+    }
     kovalt::ParseResult parsed = kovalt::ParseCommandLine(args);
     if (!parsed.options) {
         std::fwprintf(stderr, L"Kovalt: %ls\n%ls", parsed.error.c_str(), kovalt::UsageText().c_str());

@@ -12,6 +12,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cwchar>
 #include <string>
 
 #include "cases.h"
@@ -50,6 +51,19 @@ int Fail(const std::wstring& why) {
     return 1;
 }
 
+const wchar_t kUsage[] =
+    L"usage: pintle-bench [--only NAME] [--repeat N [--side path|floor]]\n"
+    L"  --only NAME   only the rows whose name contains NAME\n"
+    L"  --repeat N    run one side of the rows N times without timing, after a 3-second pause\n"
+    L"  --side S      the side --repeat runs: path (the default) or floor\n"
+    L"Runs from a directory with Pintle.dll beside it and Kovalt.exe in assistant\\ (./pintle bench\n"
+    L"lays that out). Exit code: 0 measured, 1 could not run, 2 wrong arguments.\n";
+
+int WrongArguments(const std::wstring& why) {
+    std::fwprintf(stderr, L"pintle-bench: %ls\n%ls", why.c_str(), kUsage);
+    return 2;
+}
+
 // A hidden top-level window of this process, as every terminal has: the
 // plug-in sends it as wParam with each command.
 HWND TerminalWindow() {
@@ -66,13 +80,26 @@ HWND TerminalWindow() {
 
 int wmain(int argc, wchar_t** argv) {
     bench::Options options;
-    if (argc % 2 == 0) return Fail(L"usage: pintle-bench [--only NAME] [--repeat N [--side path|floor]]");
-    for (int i = 1; i + 1 < argc; i += 2) {
-        const std::wstring name = argv[i], value = argv[i + 1];
-        if (name == L"--only") options.only.assign(value.begin(), value.end());
-        else if (name == L"--repeat") options.repeat = _wtoi(value.c_str());
-        else if (name == L"--side") options.floor = value == L"floor";
-        else return Fail(L"usage: pintle-bench [--only NAME] [--repeat N [--side path|floor]]");
+    if (argc == 2 && (std::wstring(argv[1]) == L"--help" || std::wstring(argv[1]) == L"-h")) {
+        std::fwprintf(stdout, L"%ls", kUsage);
+        return 0;
+    }
+    for (int i = 1; i < argc; i += 2) {
+        const std::wstring name = argv[i];
+        if (name != L"--only" && name != L"--repeat" && name != L"--side") return WrongArguments(L"unknown option " + name);
+        if (i + 1 >= argc) return WrongArguments(name + L" needs a value");
+        const std::wstring value = argv[i + 1];
+        wchar_t* end = nullptr;
+        if (name == L"--only") {
+            options.only.assign(value.begin(), value.end());
+        } else if (name == L"--repeat") {
+            options.repeat = static_cast<int>(std::wcstol(value.c_str(), &end, 10));
+            if (value.empty() || *end != L'\0' || options.repeat < 1) return WrongArguments(L"--repeat takes a count of 1 or more");
+        } else if (value == L"path" || value == L"floor") {
+            options.floor = value == L"floor";
+        } else {
+            return WrongArguments(L"--side takes path or floor");
+        }
     }
     bench::Context ctx;
     ctx.dir = OwnDirectory();

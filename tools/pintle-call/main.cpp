@@ -31,9 +31,26 @@ using FormulaFn = int32_t (*)(FormulaCall*);
 using TdxFn = void (*)(int32_t, float*, float*, float*, float*);
 using RegisterFn = int32_t (*)(void**);
 
+// Exit codes, and what a command gives.
+constexpr int kDone = 0;
+constexpr int kFailed = 1;
+constexpr int kWrongArguments = 2;
+
+// A whole decimal number, nothing else.
+bool ParseInt(const std::wstring& text, int& out) {
+    double v = 0;
+    if (!ParseNumber(text, v) || v != static_cast<double>(static_cast<long long>(v)) || v < INT32_MIN || v > INT32_MAX)
+        return false;
+    out = static_cast<int>(v);
+    return true;
+}
+
 const wchar_t kUsage[] =
     L"usage: pintle-call [--dll PATH] COMMAND...\n"
     L"       pintle-call [--dll PATH] --script FILE   (one command per line, '-' for stdin)\n"
+    L"  --dll PATH  the DLL to load (default: Pintle.dll beside pintle-call.exe)\n"
+    L"exit code: 0 every command done, 1 a command failed (no such export or function,\n"
+    L"           the DLL not loadable; a script runs to its end), 2 wrong arguments\n"
     L"commands:\n"
     L"  call EXPORT [--label TEXT|--label-hex HEX] [--bars N] [--bar-by-bar 0|1] [--index I]\n"
     L"              [--period P] [--times T,..] [--closes C,..] [--arg ARG]... [--argc N]\n"
@@ -97,40 +114,44 @@ public:
         tdx_table_ = nullptr;
     }
 
-    // Runs one command; false on a usage error.
-    bool Run(const std::vector<std::wstring>& w) {
-        if (w.empty()) return true;
+    // Runs one command: kDone, kFailed (said why) or kWrongArguments (said
+    // why, with the usage).
+    int Run(const std::vector<std::wstring>& w) {
+        if (w.empty()) return kDone;
         const std::wstring& cmd = w[0];
         if (cmd == L"call") return Call(w);
         if (cmd == L"register") return Register(true);
         if (cmd == L"tdx") return Tdx(w);
-        if (cmd == L"sleep" && w.size() == 2) {
-            Sleep(static_cast<DWORD>(_wtoi(w[1].c_str())));
-            return true;
+        if (cmd == L"sleep") {
+            int ms = 0;
+            if (w.size() != 2 || !ParseInt(w[1], ms) || ms < 0) return Usage(L"sleep takes milliseconds");
+            Sleep(static_cast<DWORD>(ms));
+            return kDone;
         }
         if (cmd == L"echo") {
             std::wstring text;
             for (std::size_t i = 1; i < w.size(); ++i) text += (i > 1 ? L" " : L"") + w[i];
             Out(text + L"\n");
-            return true;
+            return kDone;
         }
         if (cmd == L"unload") {
             Unload();
             Out(L"unloaded\n");
-            return true;
+            return kDone;
         }
-        if (cmd == L"load") return Load();
+        if (cmd == L"load") return Load() ? kDone : kFailed;
         if (cmd == L"ticks") {
             Out(L"ticks " + std::to_wstring(GetTickCount64()) + L"\n");
-            return true;
+            return kDone;
         }
-        if (cmd == L"window") return MakeWindow();
+        if (cmd == L"window") return MakeWindow() ? kDone : kFailed;
         if (cmd == L"capi") {
-            if (Load()) Out(RunCApi(module_, w));
-            return true;
+            if (!Load()) return kFailed;
+            const std::wstring out = RunCApi(module_, w);
+            Out(out);
+            return out.rfind(L"error", 0) == 0 ? kFailed : kDone;
         }
-        Out(L"error unknown command " + cmd + L"\n");
-        return false;
+        return Usage(L"unknown command " + cmd);
     }
 
 private:
@@ -170,15 +191,15 @@ private:
         return true;
     }
 
-    bool Call(const std::vector<std::wstring>& w) {
-        if (w.size() < 2) return Usage();
+    int Call(const std::vector<std::wstring>& w) {
+        if (w.size() < 2) return Usage(L"call needs an export name");
         const std::wstring name = w[1];
         std::vector<uint8_t> label;
         {
             const char* def = "SH600000";
             label.assign(def, def + std::strlen(def));
         }
-        int bars = -1, bar_by_bar = 0, index = INT32_MIN, period = 5, argc = -1;
+        int bars = kUnset, bar_by_bar = 0, index = kUnset, period = 5, argc = kUnset;
         bool no_bars = false, no_result = false;
         double fill = -1;
         std::vector<double> times, closes;
@@ -190,7 +211,7 @@ private:
             bool ok = true;
             if (o == L"--no-bars") { no_bars = true; continue; }
             if (o == L"--no-result") { no_result = true; continue; }
-            if (!has_value) return Usage();
+            if (!has_value) return Usage(L"option " + o + L" needs a value");
             ++i;
             if (o == L"--label") {
                 const int n = WideCharToMultiByte(CP_ACP, 0, v.c_str(), -1, nullptr, 0, nullptr, nullptr);
@@ -201,15 +222,15 @@ private:
                 label.clear();
                 ok = HexBytes(v, label);
             } else if (o == L"--bars") {
-                bars = _wtoi(v.c_str());
+                ok = ParseInt(v, bars);
             } else if (o == L"--bar-by-bar") {
-                bar_by_bar = _wtoi(v.c_str());
+                ok = ParseInt(v, bar_by_bar);
             } else if (o == L"--index") {
-                index = _wtoi(v.c_str());
+                ok = ParseInt(v, index);
             } else if (o == L"--period") {
-                period = _wtoi(v.c_str());
+                ok = ParseInt(v, period);
             } else if (o == L"--argc") {
-                argc = _wtoi(v.c_str());
+                ok = ParseInt(v, argc);
             } else if (o == L"--fill") {
                 ok = ParseNumber(v, fill);
             } else if (o == L"--times") {
@@ -223,22 +244,19 @@ private:
             } else {
                 ok = false;
             }
-            if (!ok) {
-                Out(L"error bad option " + o + L" " + v + L"\n");
-                return false;
-            }
+            if (!ok) return Usage(L"bad option " + o + L" " + v);
         }
-        if (bars < 0) {
+        if (bars == kUnset) {
             const std::size_t given = std::max(closes.size(), times.size());
             bars = given > 0 ? static_cast<int>(given) : 3;
         }
-        if (index == INT32_MIN) index = bars - 1;
-        if (argc < 0) argc = static_cast<int>(args.size());
-        if (!Load()) return true;
+        if (index == kUnset) index = bars - 1;
+        if (argc == kUnset) argc = static_cast<int>(args.size());
+        if (!Load()) return kFailed;
         auto fn = reinterpret_cast<FormulaFn>(GetProcAddress(module_, Narrow(name).c_str()));
         if (!fn) {
-            Out(L"error no export " + name + L"\n");
-            return true;
+            Out(L"error no export " + name + L" in " + dll_path_ + L"\n");
+            return kFailed;
         }
 
         // Everything the record points to is sized for the bar count, as a
@@ -281,21 +299,21 @@ private:
             for (int i = 0; i < bars; ++i) line += L" " + Number(result[static_cast<std::size_t>(i)]);
         }
         Out(line + L"\n");
-        return true;
+        return kDone;
     }
 
-    bool Register(bool print) {
-        if (!Load()) return true;
+    int Register(bool print) {
+        if (!Load()) return kFailed;
         auto reg = reinterpret_cast<RegisterFn>(GetProcAddress(module_, "RegisterTdxFunc"));
         if (!reg) {
-            Out(L"error no export RegisterTdxFunc\n");
-            return true;
+            Out(L"error no export RegisterTdxFunc in " + dll_path_ + L"\n");
+            return kFailed;
         }
         void* table = nullptr;
         const int32_t first = reg(&table);
         const int32_t second = reg(&table);  // a registered pointer is refused
         tdx_table_ = static_cast<const uint8_t*>(table);
-        if (!print) return true;
+        if (!print) return kDone;
         std::wstring line = L"register -> " + std::to_wstring(first) + L" again -> " + std::to_wstring(second) + L"\n";
         if (tdx_table_) {
             const auto base = reinterpret_cast<uintptr_t>(module_);
@@ -318,34 +336,32 @@ private:
             line += L"\n";
         }
         Out(line);
-        return true;
+        return kDone;
     }
 
-    bool Tdx(const std::vector<std::wstring>& w) {
-        if (w.size() < 2) return Usage();
-        const int number = _wtoi(w[1].c_str());
-        int count = -1;
+    int Tdx(const std::vector<std::wstring>& w) {
+        int number = 0;
+        if (w.size() < 2 || !ParseInt(w[1], number)) return Usage(L"tdx needs a function number");
+        if (w.size() % 2 != 0) return Usage(L"option " + w.back() + L" needs a value");
+        int count = kUnset;
         double fill = -1;
         std::vector<double> in[3];
         for (std::size_t i = 2; i + 1 < w.size(); i += 2) {
             bool ok = true;
             const std::wstring& o = w[i];
-            if (o == L"--count") count = _wtoi(w[i + 1].c_str());
+            if (o == L"--count") ok = ParseInt(w[i + 1], count);
             else if (o == L"--a") in[0] = ParseList(w[i + 1], ok);
             else if (o == L"--b") in[1] = ParseList(w[i + 1], ok);
             else if (o == L"--c") in[2] = ParseList(w[i + 1], ok);
             else if (o == L"--fill") ok = ParseNumber(w[i + 1], fill);
             else ok = false;
-            if (!ok) {
-                Out(L"error bad option " + o + L"\n");
-                return false;
-            }
+            if (!ok) return Usage(L"bad option " + o + L" " + w[i + 1]);
         }
-        if (count < 0) count = static_cast<int>(std::max({in[0].size(), in[1].size(), in[2].size(), std::size_t{1}}));
-        if (!tdx_table_ && !Register(false)) return true;
+        if (count == kUnset) count = static_cast<int>(std::max({in[0].size(), in[1].size(), in[2].size(), std::size_t{1}}));
+        if (!tdx_table_ && Register(false) != kDone) return kFailed;
         if (!tdx_table_) {
             Out(L"error no TDX table\n");
-            return true;
+            return kFailed;
         }
         TdxFn fn = nullptr;
         for (int e = 0; e < 47; ++e) {
@@ -355,7 +371,7 @@ private:
         }
         if (!fn) {
             Out(L"error no TDX function " + std::to_wstring(number) + L"\n");
-            return true;
+            return kFailed;
         }
         const std::size_t n = static_cast<std::size_t>(count > 0 ? count : 1);
         std::vector<float> arrays[3];
@@ -370,7 +386,7 @@ private:
         std::wstring line = L"tdx " + std::to_wstring(number) + L"\nout";
         for (int i = 0; i < count; ++i) line += L" " + Number(out[static_cast<std::size_t>(i)]);
         Out(line + L"\n");
-        return true;
+        return kDone;
     }
 
     // A terminal has a top-level window, which commands carry as wParam.
@@ -386,10 +402,11 @@ private:
     }
 
     static std::string Narrow(const std::wstring& s) { return std::string(s.begin(), s.end()); }
-    static bool Usage() {
-        Out(kUsage);
-        return false;
+    static int Usage(const std::wstring& why) {
+        Out(L"error " + why + L"\n");
+        return kWrongArguments;
     }
+    static constexpr int kUnset = INT32_MIN;
 
     std::wstring dll_path_;
     HMODULE module_ = nullptr;
@@ -449,16 +466,23 @@ int wmain(int argc, wchar_t** argv) {
         const auto lines = ReadLines(script);
         if (lines.size() == 1 && lines[0] == L"\x01") {
             Out(L"error cannot read " + script + L"\n");
-            return 2;
+            return kFailed;
         }
-        for (const auto& line : lines) {
-            if (!session.Run(SplitWords(line))) return 2;
+        // To the end, as a terminal goes on after a failed call.
+        int failed = 0;
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            if (session.Run(SplitWords(lines[i])) != kDone) {
+                Out(L"error in line " + std::to_wstring(i + 1) + L" of " + script + L"\n");
+                ++failed;
+            }
         }
-        return 0;
+        return failed > 0 ? kFailed : kDone;
     }
     if (words.empty()) {
         Out(kUsage);
-        return 2;
+        return kWrongArguments;
     }
-    return session.Run(words) ? 0 : 2;
+    const int status = session.Run(words);
+    if (status == kWrongArguments) Out(kUsage);
+    return status;
 }

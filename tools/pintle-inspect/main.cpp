@@ -67,9 +67,16 @@ int wmain(int argc, wchar_t** argv) {
     std::vector<std::wstring> files;
     for (int i = 1; i < argc; ++i) {
         const std::wstring arg = argv[i];
+        if (arg == L"--help" || arg == L"-h") {
+            std::fwprintf(stdout, L"%ls", Usage().c_str());
+            return 0;
+        }
         if (arg == L"--json") {
             json = true;
-        } else if (arg == L"--kind" && i + 1 < argc) {
+        } else if (arg == L"--kind" && i + 1 >= argc) {
+            std::fwprintf(stderr, L"pintle-inspect: --kind needs a value\n%ls", Usage().c_str());
+            return 2;
+        } else if (arg == L"--kind") {
             const std::wstring name = argv[++i];
             kind_name.assign(name.begin(), name.end());
             if (!inspect::FindFileKind(kind_name, L"")) {
