@@ -374,6 +374,7 @@ void ResetBlocksState() {
     {
         std::lock_guard<std::mutex> hold(g_blocks.notices_lock);
         g_blocks.busy.Clear();
+        g_blocks.missing.Clear();
     }
     g_blocks.unlocked_told = false;
     ResetBlockLocks();

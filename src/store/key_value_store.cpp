@@ -1,12 +1,12 @@
 #include "store/key_value_store.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstddef>
 #include <cstring>
-#include <optional>
-#include <atomic>
 #include <limits>
 #include <mutex>
+#include <optional>
 
 #include "common/clock.h"
 #include "common/paths.h"
@@ -91,7 +91,6 @@ void LogWriteFailure(const wchar_t* what, const std::wstring& path, const Shared
 }
 constexpr wchar_t kValueNotWritten[] = L"写入数据失败,本次数值未保存 %s 错误码=%d";
 constexpr wchar_t kHistoryNotWritten[] = L"写入历史数据失败,本次数值未保存 %s 错误码=%d";
-
 
 // Deletes one of the upgrade's own files when it is there.
 void DeleteUpgradeFile(const std::wstring& path) {
