@@ -69,6 +69,10 @@ public:
     std::string ReadAll();
 
 private:
+    // The Windows adapter's one way to a handle (CreateFileW's access, share
+    // mode and disposition); the native adapter does without it.
+    bool Open(const std::wstring& path, unsigned long access, unsigned long share, unsigned long disposition);
+
     void* handle_ = nullptr;
     uint32_t error_ = 0;
 };

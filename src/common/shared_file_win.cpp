@@ -13,8 +13,8 @@ constexpr int64_t kEpochDiff = 11644473600LL;  // seconds from 1601 to 1970
 
 HANDLE AsHandle(void* h) { return static_cast<HANDLE>(h); }
 
-void* OpenHandle(const std::wstring& path, DWORD access, DWORD disposition) {
-    HANDLE h = CreateFileW(path.c_str(), access, kShareAll, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+void* OpenHandle(const std::wstring& path, DWORD access, DWORD share, DWORD disposition) {
+    HANDLE h = CreateFileW(path.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
     return h == INVALID_HANDLE_VALUE ? nullptr : h;
 }
 
@@ -27,33 +27,25 @@ OVERLAPPED At(uint64_t offset) {
 
 }  // namespace
 
-bool SharedFile::OpenExisting(const std::wstring& path, bool writable) {
+bool SharedFile::Open(const std::wstring& path, unsigned long access, unsigned long share, unsigned long disposition) {
     Close();
-    handle_ = OpenHandle(path, writable ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ, OPEN_EXISTING);
+    handle_ = OpenHandle(path, access, share, disposition);
     if (!handle_) error_ = GetLastError();
     return IsOpen();
+}
+
+bool SharedFile::OpenExisting(const std::wstring& path, bool writable) {
+    return Open(path, writable ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ, kShareAll, OPEN_EXISTING);
 }
 
 bool SharedFile::Create(const std::wstring& path) {
-    Close();
-    handle_ = OpenHandle(path, GENERIC_READ | GENERIC_WRITE, CREATE_ALWAYS);
-    if (!handle_) error_ = GetLastError();
-    return IsOpen();
+    return Open(path, GENERIC_READ | GENERIC_WRITE, kShareAll, CREATE_ALWAYS);
 }
 
-bool SharedFile::CreatePrivate(const std::wstring& path) {
-    Close();
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    handle_ = h == INVALID_HANDLE_VALUE ? nullptr : h;
-    if (!handle_) error_ = GetLastError();
-    return IsOpen();
-}
+bool SharedFile::CreatePrivate(const std::wstring& path) { return Open(path, GENERIC_WRITE, 0, CREATE_ALWAYS); }
 
 bool SharedFile::CreateNew(const std::wstring& path) {
-    Close();
-    handle_ = OpenHandle(path, GENERIC_READ | GENERIC_WRITE, CREATE_NEW);
-    if (!handle_) error_ = GetLastError();
-    return IsOpen();
+    return Open(path, GENERIC_READ | GENERIC_WRITE, kShareAll, CREATE_NEW);
 }
 
 void SharedFile::Close() {

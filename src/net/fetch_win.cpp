@@ -247,6 +247,20 @@ CancelFn CancelFunction() {
     return fn;
 }
 
+// The blocking lookup: at once for an address (AI_NUMERICHOST), at the
+// resolver's pace for a name. True when it gave addresses.
+bool LookUpNow(const Target& t, int flags, std::vector<Address>& out) {
+    ADDRINFOW hints{};
+    hints.ai_flags = flags;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_protocol = IPPROTO_TCP;
+    ADDRINFOW* found = nullptr;
+    if (GetAddrInfoW(t.host.c_str(), t.port.c_str(), &hints, &found) != 0) return false;
+    AddAddresses(found, out);
+    FreeAddrInfoW(found);
+    return true;
+}
+
 // The addresses of the host, within the deadline. An IP address is read as
 // it is, without any lookup. A name goes to the system's resolver
 // asynchronously (Windows 8 on, and Wine), waited for at most until the
@@ -257,16 +271,7 @@ CancelFn CancelFunction() {
 // time-outs, not by the deadline.
 std::vector<Address> Resolve(const Target& t, const Deadline& deadline) {
     std::vector<Address> out;
-    ADDRINFOW numeric_hints{};
-    numeric_hints.ai_flags = AI_NUMERICHOST;
-    numeric_hints.ai_socktype = SOCK_STREAM;
-    numeric_hints.ai_protocol = IPPROTO_TCP;
-    ADDRINFOW* numeric = nullptr;
-    if (GetAddrInfoW(t.host.c_str(), t.port.c_str(), &numeric_hints, &numeric) == 0) {
-        AddAddresses(numeric, out);
-        FreeAddrInfoW(numeric);
-        return out;
-    }
+    if (LookUpNow(t, AI_NUMERICHOST, out)) return out;
 
     ADDRINFOEXW hints{};
     hints.ai_socktype = SOCK_STREAM;
@@ -291,14 +296,7 @@ std::vector<Address> Resolve(const Target& t, const Deadline& deadline) {
         // No asynchronous lookup on this system (Windows 7 refuses the
         // overlapped structure and the time-out as invalid).
         delete lookup;
-        ADDRINFOW plain_hints{};
-        plain_hints.ai_socktype = SOCK_STREAM;
-        plain_hints.ai_protocol = IPPROTO_TCP;
-        ADDRINFOW* plain = nullptr;
-        if (GetAddrInfoW(t.host.c_str(), t.port.c_str(), &plain_hints, &plain) == 0) {
-            AddAddresses(plain, out);
-            FreeAddrInfoW(plain);
-        }
+        LookUpNow(t, 0, out);
         return out;
     } else if (started != 0) {
         delete lookup;

@@ -27,9 +27,9 @@ constexpr int kWriters = 8, kCodes = 25;
 
 int CodeOf(int writer, int i) { return 600000 + writer * 100 + i; }
 
-void MakeBlockDirectories(const std::wstring& dir) {
-    for (const wchar_t* d : {L"USERDATA", L"USERDATA\\block", L"T0002", L"T0002\\blocknew"})
-        CreateDirectoryW((dir + L"\\" + d).c_str(), nullptr);
+// The block folders, and an empty 自选股3 (a DZH block file is never created).
+void MakeBlocks(const std::wstring& dir) {
+    MakeBlockDirectories(dir);
     WriteFileBytes(dir + L"\\USERDATA\\block\\自选股3.BLK", A5({}));
 }
 
@@ -52,7 +52,7 @@ void ExpectEveryCodeOnce(const std::wstring& dir, int writers) {
 
 class BlockEditsAtOnce : public SandboxTest {
 protected:
-    void SetUp() override { MakeBlockDirectories(dir_.path()); }
+    void SetUp() override { MakeBlocks(dir_.path()); }
 };
 
 TEST_F(BlockEditsAtOnce, EightThreadsAddDistinctCodesToOneDzhAndOneTdxBlock) {
@@ -113,7 +113,7 @@ TEST_F(BlockEditsAtOnce, AFileHeldLongerThanTheWaitIsNotEditedAndTheLogSaysSoOnc
 
 TEST(BlockEditsOfTwoTerminals, TwoTerminalsAddDistinctCodesToTheSameBlocks) {
     Terminal terminal;
-    MakeBlockDirectories(terminal.dir());
+    MakeBlocks(terminal.dir());
     std::string scripts[2];
     for (int w = 0; w < 2; ++w) {
         for (int i = 0; i < kCodes; ++i) {

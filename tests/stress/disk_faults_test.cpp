@@ -71,8 +71,8 @@ void FillDisk(const std::wstring& file) {
 
 void FullDisk(const std::wstring& dir) {
     const bool tmpfs = Env(L"PINTLE_FULL_DISK_MODE") == L"tmpfs";
-    for (const wchar_t* d : {L"TradeSelfData", L"USERDATA", L"USERDATA\\block", L"T0002", L"T0002\\blocknew"})
-        CreateDirectoryW((dir + L"\\" + d).c_str(), nullptr);
+    CreateDirectoryW((dir + L"\\TradeSelfData").c_str(), nullptr);
+    MakeBlockDirectories(dir);
     std::string db = Head(4, kOldRecords);
     for (int i = 0; i < kOldRecords; ++i) db += Rec48(OldCode(i), 0, 0, 100, 0, i + 0.5, 1772674205);
     ASSERT_TRUE(WriteFileBytes(dir + L"\\" + kFiles[0], db));

@@ -42,6 +42,11 @@ bool WriteFileBytes(const std::wstring& path, const std::string& bytes) {
 
 bool FileExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
+void MakeBlockDirectories(const std::wstring& terminal_dir) {
+    for (const wchar_t* d : {L"USERDATA", L"USERDATA\\block", L"T0002", L"T0002\\blocknew"})
+        CreateDirectoryW((terminal_dir + L"\\" + d).c_str(), nullptr);
+}
+
 std::wstring BuildFile(const std::wstring& name) { return std::wstring(PINTLE_BUILD_DIR_WIN) + L"\\" + name; }
 
 }  // namespace pintle::test

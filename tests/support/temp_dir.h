@@ -19,6 +19,9 @@ private:
 std::string ReadFileBytes(const std::wstring& path);
 bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
 bool FileExists(const std::wstring& path);
+// The block folders of both terminals under a terminal directory:
+// USERDATA\block (DZH-style) and T0002\blocknew (TDX).
+void MakeBlockDirectories(const std::wstring& terminal_dir);
 std::wstring BuildFile(const std::wstring& name);  // a file in the build directory
 
 }  // namespace pintle::test

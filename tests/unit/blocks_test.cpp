@@ -18,10 +18,7 @@ namespace {
 
 class BlockFiles : public SandboxTest {
 protected:
-    void SetUp() override {
-        for (const wchar_t* d : {L"USERDATA", L"USERDATA\\block", L"T0002", L"T0002\\blocknew"})
-            CreateDirectoryW(dir_.File(d).c_str(), nullptr);
-    }
+    void SetUp() override { MakeBlockDirectories(dir_.path()); }
     std::wstring Dzh(const std::wstring& name) const { return dir_.File(L"USERDATA\\block\\" + name + L".BLK"); }
     std::wstring Tdx(const std::wstring& name) const { return dir_.File(L"T0002\\blocknew\\" + name + L".blk"); }
 

@@ -164,6 +164,26 @@ void VectorFill(float* out, int n, float v) {
 
 void Hold(HANDLE mutex) { WaitForSingleObject(mutex, INFINITE); }
 
+// A history file of the store, with the directories of its path below `base`.
+void WriteHistoryFile(const std::wstring& base, const std::wstring& dir, const std::wstring& file,
+                      const std::string& bytes) {
+    for (std::size_t pos = dir.find(L'\\', base.size()); pos != std::wstring::npos; pos = dir.find(L'\\', pos + 1))
+        CreateDirectoryW(dir.substr(0, pos).c_str(), nullptr);
+    const FloorFile init(file, GENERIC_WRITE, CREATE_ALWAYS);
+    init.WriteAt(0, bytes.data(), static_cast<DWORD>(bytes.size()));
+}
+
+// The floor of a TDX 34: the store mutex, and a history file's header and
+// entries read.
+void ReadHistoryFloor(HANDLE store_mutex, const std::wstring& file, std::vector<char>& entries) {
+    Hold(store_mutex);
+    const FloorFile h(file, GENERIC_READ, OPEN_EXISTING);
+    unsigned char header[8];
+    h.ReadAt(0, header, sizeof header);
+    h.ReadAt(8, entries.data(), static_cast<DWORD>(entries.size()));
+    ReleaseMutex(store_mutex);
+}
+
 bool SameCode(const char16_t (&field)[10], const std::u16string& code) {
     for (std::size_t i = 0; i < 10; ++i) {
         const char16_t want = i < code.size() ? code[i] : 0;
@@ -448,23 +468,12 @@ std::vector<Row> RunCases(Context& ctx, const Options& options) {
             std::memcpy(bytes.data() + pintle::HistoryEntryOffset(k), &e, sizeof e);
             if (k >= kEntries - kBars) h_dates[k - (kEntries - kBars)] = static_cast<float>(DateNumberOf(midnight));
         }
-        for (std::size_t pos = history_dir.find(L'\\', ctx.dir.size()); pos != std::wstring::npos;
-             pos = history_dir.find(L'\\', pos + 1))
-            CreateDirectoryW(history_dir.substr(0, pos).c_str(), nullptr);
-        const FloorFile init(history_file, GENERIC_WRITE, CREATE_ALWAYS);
-        init.WriteAt(0, bytes.data(), static_cast<DWORD>(bytes.size()));
+        WriteHistoryFile(ctx.dir, history_dir, history_file, bytes);
     }
     std::vector<char> history_bytes(kEntries * sizeof(pintle::HistoryEntry));
     cases.push_back({"tdx34_1000_bars", "TDX 34, 1000 day bars, 2000-entry history", 500, 1,
                      [&] { tdx34(kBars, h_out.data(), h_code.data(), h_slot.data(), h_dates.data()); },
-                     [&] {
-                         Hold(ctx.store_mutex);
-                         const FloorFile h(history_file, GENERIC_READ, OPEN_EXISTING);
-                         unsigned char header[8];
-                         h.ReadAt(0, header, sizeof header);
-                         h.ReadAt(8, history_bytes.data(), static_cast<DWORD>(history_bytes.size()));
-                         ReleaseMutex(ctx.store_mutex);
-                     }});
+                     [&] { ReadHistoryFloor(ctx.store_mutex, history_file, history_bytes); }});
 
     // ---- TDX 34 on a price slot of the assistant's store (86: adjusted for
     // dividends), the same 1000 day bars over a 40,000-entry history (two
@@ -487,22 +496,11 @@ std::vector<Row> RunCases(Context& ctx, const Options& options) {
             const pintle::HistoryEntry e{static_cast<uint32_t>(time), 0, 10.0 + (k % 500) * 0.01};
             std::memcpy(bytes.data() + pintle::HistoryEntryOffset(k), &e, sizeof e);
         }
-        for (std::size_t pos = price_dir.find(L'\\', ctx.assistant_dir.size()); pos != std::wstring::npos;
-             pos = price_dir.find(L'\\', pos + 1))
-            CreateDirectoryW(price_dir.substr(0, pos).c_str(), nullptr);
-        const FloorFile init(price_file, GENERIC_WRITE, CREATE_ALWAYS);
-        init.WriteAt(0, bytes.data(), static_cast<DWORD>(bytes.size()));
+        WriteHistoryFile(ctx.assistant_dir, price_dir, price_file, bytes);
 
         Case adjusted{"tdx34_adjusted_40000", "TDX 34 adjusted, 40000-entry history, full page", 20, 1,
                       [&] { tdx34(kBars, h_out.data(), h_code.data(), p_slot.data(), h_dates.data()); },
-                      [&] {
-                          Hold(ctx.store_mutex);
-                          const FloorFile h(price_file, GENERIC_READ, OPEN_EXISTING);
-                          unsigned char header[8];
-                          h.ReadAt(0, header, sizeof header);
-                          h.ReadAt(8, price_bytes.data(), static_cast<DWORD>(price_bytes.size()));
-                          ReleaseMutex(ctx.store_mutex);
-                      }};
+                      [&] { ReadHistoryFloor(ctx.store_mutex, price_file, price_bytes); }};
         adjusted.setup = [&] {
             const double start = NowUs();
             tdx34(kBars, h_out.data(), h_code.data(), p_slot.data(), h_dates.data());
